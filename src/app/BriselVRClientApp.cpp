@@ -1,0 +1,47 @@
+#include "app/BriselVRClientApp.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QSocketNotifier>
+
+#include <clocale>
+#include <memory>
+
+#include "app/BriselVRClientDlg.h"
+#include "platform/SignalWatcher.h"
+#include "platform/SingleInstance.h"
+
+namespace brisel {
+
+int RunBriselVRClient(int argc, char** argv) {
+  SingleInstanceLock instance;
+  if (!instance.Acquired()) return 0;
+
+  int signalFd = SignalWatcher::Install();
+  QApplication app(argc, argv);
+  app.setQuitOnLastWindowClosed(false);
+  // Media probing opens non-ASCII paths only under a UTF-8 locale.
+  if (!std::setlocale(LC_ALL, "C.UTF-8")) std::setlocale(LC_ALL, "");
+  std::setlocale(LC_NUMERIC, "C");
+
+  auto dlg = std::make_unique<CBriselVRClientDlg>();
+  std::unique_ptr<QSocketNotifier> notifier;
+  if (signalFd >= 0) {
+    notifier = std::make_unique<QSocketNotifier>(signalFd, QSocketNotifier::Read);
+    QObject::connect(notifier.get(), &QSocketNotifier::activated, [&] {
+      if (SignalWatcher::TakeSignal() != 0) dlg->QuitSequence();
+    });
+  }
+
+  dlg->show();
+  if (!dlg->OnInitDialog()) QMessageBox::warning(dlg.get(), QString(), QStringLiteral("配置文件异常"));
+  QObject::connect(&app, &QApplication::lastWindowClosed, [&] {
+    if (dlg->QuitConfirmed()) app.quit();
+  });
+  int rc = app.exec();
+  notifier.reset();
+  dlg.reset();  // shutdown: log thread, service, pages
+  return rc;
+}
+
+}  // namespace brisel

@@ -1,0 +1,62 @@
+#pragma once
+
+// Start-up and shutdown of the program, without any window: the steps the main window runs
+// from its set-up and its destruction. The UI's CBriselVRClientDlg owns one of these and adds
+// its own steps (tray icon, pages); the command-line front end uses it the same way.
+
+#include <string>
+#include <vector>
+
+namespace brisel {
+
+inline constexpr const char* kClientDlgTag = "BriselVRClientDlg";
+
+// What a close request does, from ExitWndType.
+enum class CloseAction {
+  Ask,         // 1: show the exit prompt
+  HideToTray,  // 2: run in the background
+  Quit,        // 3: quit sequence
+  Nothing,     // any other value
+};
+CloseAction DecideCloseAction(int exitWndType);
+
+// The exit prompt's answers (notification dialog kind 3).
+CloseAction ActionForExitPromptResult(int notifyResult);
+
+class BriselVRClientCore {
+ public:
+  BriselVRClientCore();
+  // Runs Shutdown if it has not run.
+  ~BriselVRClientCore();
+  BriselVRClientCore(const BriselVRClientCore&) = delete;
+  BriselVRClientCore& operator=(const BriselVRClientCore&) = delete;
+
+  // The start-up steps after the window exists: PrepareFolders; PurgeOldLogs (30 days) and
+  // StartLogThread; StartLanService; LoadShareCatalogue. False when the settings file could
+  // not be read or created (the UI shows "配置文件异常"); start-up has gone on regardless.
+  bool Startup(bool systemIntegration = true);
+
+  // LoadSettings, ConvertFolder (creating appData/converted only when ConvertPath is empty),
+  // DownloadFolder, file_root and file_root/image. Returns LoadSettings' result.
+  bool PrepareFolders(bool systemIntegration = true);
+  // EnumerateAdapters; ServiceIp and LocalMac from the first entries; the LAN service on
+  // ServiceIp; logs "开启服务成功" or "开启服务失败".
+  void StartLanService();
+  // Reloads the share catalogue from the record files in file_root.
+  void LoadShareCatalogue();
+
+  // StopLogThread, then the LAN service's threads, then the service itself (which rewrites
+  // the record files). Idempotent.
+  void Shutdown();
+
+  const std::vector<std::string>& LocalIpList() const { return m_LocalIpList; }
+  const std::vector<std::string>& LocalMacList() const { return m_LocalMacList; }
+
+ private:
+  std::vector<std::string> m_LocalIpList;
+  std::vector<std::string> m_LocalMacList;
+  bool m_bStarted = false;
+  bool m_bShutDown = false;
+};
+
+}  // namespace brisel

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QWidget>
+
+#include <memory>
+
+#include "app/BriselVRClientCore.h"
+
+namespace brisel {
+
+class QtMessageTarget;
+
+// The program's only top-level window: borderless, 972 x 630, "BriselVR助手". It runs the
+// start-up steps when it is set up and the shutdown steps when it is destroyed.
+class CBriselVRClientDlg : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit CBriselVRClientDlg(QWidget* parent = nullptr);
+  ~CBriselVRClientDlg() override;
+
+  // The start-up sequence (OnInitDialog). False when the settings could not be loaded.
+  bool OnInitDialog();
+
+  // The quit sequence: marks the quit as confirmed and closes the window, which ends the
+  // event loop.
+  void QuitSequence();
+
+  BriselVRClientCore& Core() { return m_core; }
+  bool QuitConfirmed() const { return m_bQuitConfirmed != 0; }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void customEvent(QEvent* event) override;
+
+ private:
+  void HandleCloseRequest();
+
+  BriselVRClientCore m_core;
+  std::shared_ptr<QtMessageTarget> m_target;
+  int m_bQuitConfirmed = 0;
+};
+
+}  // namespace brisel

@@ -1,0 +1,85 @@
+#pragma once
+
+// The program's custom messages. Pages, the log thread and worker threads talk to each other
+// by posting these; each keeps its number (WM_USER = 0x400) and name.
+//
+// A message is a value: an id, two integers and an owned payload. A "heap text" of the
+// original is `text` (a second heap text, or the second path of a pair, is `text2`); a record
+// (ConvertRequest, LogQuery, ...) travels in `record`. Nothing that is owned by the sender
+// crosses a thread as a raw pointer.
+
+#include <any>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace brisel {
+
+inline constexpr std::uint32_t WM_USER = 0x400;
+
+// Name                                  Value           Sender -> receiver
+inline constexpr std::uint32_t WM_GIF_STOP = WM_USER + 87;             // GIF control -> its animation
+inline constexpr std::uint32_t WM_LOG_DAILY = WM_USER + 201;           // any thread -> log thread (text)
+inline constexpr std::uint32_t WM_LOG_NAMED = WM_USER + 202;           // -> log thread (text, lParam kind)
+inline constexpr std::uint32_t WM_LOG_QUERY = WM_USER + 203;           // -> log thread (record), and its reply
+inline constexpr std::uint32_t WM_SWITCH_PAGE = WM_USER + 251;         // left menu -> main window (wParam page)
+inline constexpr std::uint32_t WM_SHARE_ACTION = WM_USER + 301;        // share page buttons -> share page
+inline constexpr std::uint32_t WM_IP_CHOSEN = WM_USER + 302;           // address menu -> share page (text)
+inline constexpr std::uint32_t WM_TASK_MODE = WM_USER + 303;           // picture-mode menu -> task item (text)
+inline constexpr std::uint32_t WM_TASK_COMMAND = WM_USER + 304;        // task row -> conversion list (text id, text2 command)
+inline constexpr std::uint32_t WM_CONVERT_REQUEST = WM_USER + 305;     // video list -> share page (record), sent
+inline constexpr std::uint32_t WM_SELECTION_STATE = WM_USER + 307;     // video list -> share page, sent
+inline constexpr std::uint32_t WM_CANCEL_TASK = WM_USER + 308;         // video list -> share page (text name, text2 path), sent
+inline constexpr std::uint32_t WM_CONVERTED_DELETED = WM_USER + 309;   // video list -> share page (text path)
+inline constexpr std::uint32_t WM_SHARE_FILE_STATUS_1 = WM_USER + 351; // FileStatusManager -> main window
+inline constexpr std::uint32_t WM_SHARE_FILE_STATUS_2 = WM_USER + 352; // FileStatusManager -> main window
+inline constexpr std::uint32_t WM_CONVERT_STATUS = WM_USER + 401;      // transcoder/rows -> list; list -> share page
+inline constexpr std::uint32_t WM_CONVERT_ALLDONE = WM_USER + 402;     // task item -> conversion list
+inline constexpr std::uint32_t WM_TRAY_NOTIFY = WM_USER + 501;         // tray icon -> main window
+inline constexpr std::uint32_t WM_SHOW_TOAST = WM_USER + 550;          // video list -> share page (wParam kind)
+inline constexpr std::uint32_t WM_CHECK_UPDATE = WM_USER + 601;        // settings page -> main window
+
+// Messages this program adds for its own workers (numbers above the system's table).
+inline constexpr std::uint32_t WM_BRISEL_PRIVATE = WM_USER + 700;
+
+// Command values of the main window.
+inline constexpr int ID_HIDE_TO_TRAY = 1526;
+inline constexpr int ID_TRAY_CLOSE = 1527;
+inline constexpr int ID_TRAY_SHOW = 1528;
+
+struct Message {
+  std::uint32_t id = 0;
+  std::intptr_t wParam = 0;
+  std::intptr_t lParam = 0;
+  std::string text;   // the (first) heap text
+  std::string text2;  // the second heap text, or the second path of a pair
+  std::any record;    // an owned record
+
+  Message() = default;
+  Message(std::uint32_t id_, std::intptr_t w = 0, std::intptr_t l = 0, std::string t = {},
+          std::string t2 = {})
+      : id(id_), wParam(w), lParam(l), text(std::move(t)), text2(std::move(t2)) {}
+};
+
+// A receiver of posted messages. Post is thread-safe and never blocks the caller: the
+// message is queued and handled later on the receiver's own thread.
+class MessageTarget {
+ public:
+  virtual ~MessageTarget() = default;
+  virtual void Post(Message message) = 0;
+};
+
+// Senders hold receivers weakly: a post to a receiver that is gone is dropped, never
+// dereferenced.
+using MessageTargetRef = std::weak_ptr<MessageTarget>;
+
+// Posts when the receiver still exists; false when it is gone.
+inline bool PostTo(const MessageTargetRef& target, Message message) {
+  if (auto receiver = target.lock()) {
+    receiver->Post(std::move(message));
+    return true;
+  }
+  return false;
+}
+
+}  // namespace brisel

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// One function per command; each lives in its own <Name>Command.cpp.
+namespace brisel::cli {
+
+int RunSettingsCommand(const std::vector<std::string>& args);
+
+}  // namespace brisel::cli
