@@ -53,10 +53,12 @@ bool BriselVRClientCore::Startup(bool systemIntegration) {
 bool BriselVRClientCore::PrepareFolders(bool systemIntegration) {
   bool ok = LoadSettings(systemIntegration);
   const std::string folder = GetExeFolder();
-  if (!theSettings->m_strConvertPath.empty()) {
-    SetConvertFolder(theSettings->m_strConvertPath);
-  } else {
-    SetConvertFolder(folder + "/appData/converted/");
+  const std::string defaultFolder = folder + "/appData/converted/";
+  const std::string& chosen = theSettings->m_strConvertPath;
+  SetConvertFolder(chosen.empty() ? defaultFolder : chosen);
+  // The default output folder is made when it is in use, also when a first start has written
+  // it into ConvertPath; a folder the user chose elsewhere is left alone.
+  if (chosen.empty() || chosen == defaultFolder) {
     if (!IsDirectory(folder + "/appData")) CreateDirectoryOne(folder + "/appData");
     if (!IsDirectory(folder + "/appData/converted")) CreateDirectoryOne(folder + "/appData/converted");
   }

@@ -68,3 +68,27 @@ void RemoveTree(const std::string& path) {
 }
 
 }  // namespace brisel::test
+
+#include <signal.h>
+#include <sys/resource.h>
+
+namespace brisel::test {
+
+FileSizeLimit::FileSizeLimit(unsigned long bytes) {
+  rlimit limit{};
+  getrlimit(RLIMIT_FSIZE, &limit);
+  m_oldSoft = limit.rlim_cur;
+  limit.rlim_cur = bytes;
+  m_oldHandler = signal(SIGXFSZ, SIG_IGN);
+  setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+FileSizeLimit::~FileSizeLimit() {
+  rlimit limit{};
+  getrlimit(RLIMIT_FSIZE, &limit);
+  limit.rlim_cur = m_oldSoft;
+  setrlimit(RLIMIT_FSIZE, &limit);
+  signal(SIGXFSZ, m_oldHandler);
+}
+
+}  // namespace brisel::test

@@ -41,3 +41,21 @@ inline const char* BuiltProgramFolder() { return BRISEL_PROGRAM_FOLDER; }
 inline const char* TestDataFolder() { return BRISEL_TEST_DATA_DIR; }
 
 }  // namespace brisel::test
+
+namespace brisel::test {
+
+// While it lives, files of this process cannot grow beyond `bytes` (writes fail with EFBIG),
+// which stands in for a full disk; works for root too.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(unsigned long bytes);
+  ~FileSizeLimit();
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  unsigned long m_oldSoft;
+  void (*m_oldHandler)(int);
+};
+
+}  // namespace brisel::test

@@ -1,0 +1,95 @@
+#include <gtest/gtest.h>
+
+#include "BriselDataManager/LogRecorder.h"
+#include "app/AppSettings.h"
+#include "app/BriselVRClientCore.h"
+#include "app/ProgramValues.h"
+#include "platform/FileSystem.h"
+#include "platform/NetworkAdapters.h"
+#include "platform/TextCodec.h"
+#include "support/Sandbox.h"
+
+namespace brisel {
+namespace {
+
+class ClientCore : public ::testing::Test {
+ protected:
+  void TearDown() override { SetAdapterSourceForTesting(nullptr); }
+  static void UseAdapters(std::vector<AdapterInfo> adapters) {
+    SetAdapterSourceForTesting([adapters] { return adapters; });
+  }
+  test::Sandbox box;
+};
+
+TEST_F(ClientCore, FoldersOfAFirstStart) {
+  BriselVRClientCore core;
+  ASSERT_TRUE(core.PrepareFolders(false));
+  for (const char* folder : {"appData", "appData/converted", "file_root", "file_root/image"})
+    EXPECT_TRUE(IsDirectory(box.Path(folder))) << folder;
+  EXPECT_FALSE(PathExists(box.Path("appData/download"))) << "named, not created";
+  EXPECT_EQ(ConvertFolder(), box.Folder() + "/appData/converted/");
+  EXPECT_EQ(DownloadFolder(), box.Folder() + "/appData/download/");
+}
+
+TEST_F(ClientCore, AnEmptyOutputFolderSettingMeansTheDefaultFolder) {
+  box.WriteFile("config.ini", "[VideoSetting]\nConvertPath=\n");
+  BriselVRClientCore core;
+  ASSERT_TRUE(core.PrepareFolders(false));
+  EXPECT_EQ(ConvertFolder(), box.Folder() + "/appData/converted/");
+  EXPECT_TRUE(IsDirectory(box.Path("appData/converted")));
+}
+
+TEST_F(ClientCore, AConfiguredOutputFolderIsUsedAndNothingIsCreatedForIt) {
+  std::string out = box.Path("videos/out");
+  CreateDirectories(out);
+  box.WriteFile("config.ini", "[VideoSetting]\nConvertPath=" + out + "\n");
+  BriselVRClientCore core;
+  ASSERT_TRUE(core.PrepareFolders(false));
+  EXPECT_EQ(ConvertFolder(), out);
+  EXPECT_FALSE(PathExists(box.Path("appData")));
+  EXPECT_TRUE(IsDirectory(box.Path("file_root/image")));
+}
+
+TEST_F(ClientCore, ServiceAddressIsTheFirstUsableAddress) {
+  UseAdapters({{"eth0", {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E}, {"0.0.0.0"}},
+               {"wlan0", {0x02, 0, 0, 0, 0, 0x01}, {"192.0.2.1", "192.0.2.9"}}});
+  BriselVRClientCore core;
+  core.StartLanService();
+  EXPECT_EQ(ServiceIp(), "192.0.2.1");
+  EXPECT_EQ(LocalMac(), "00:1A:2B:3C:4D:5E") << "the first adapter's, even without an address";
+  EXPECT_EQ(core.LocalIpList().size(), 2u);
+}
+
+TEST_F(ClientCore, NoUsableAddressLeavesTheServiceStoppedAndSaysSo) {
+  UseAdapters({{"eth0", {0x00, 0x11, 0x22, 0x33, 0x44, 0x55}, {"0.0.0.0"}}});
+  {
+    BriselVRClientCore core;
+    core.Startup(false);
+    EXPECT_EQ(ServiceIp(), "");
+  }  // shutdown writes the queued lines
+  std::string log = GbkToUtf8(box.ReadFile("ZADLog/" + [] {
+    std::time_t t = std::time(nullptr);
+    char name[32];
+    std::strftime(name, sizeof name, "%Y-%m-%d.log", std::localtime(&t));
+    return std::string(name);
+  }()));
+  EXPECT_NE(log.find("|:(BriselDataManager\\LogRecorder):初始化线程：NetLogMgrThread .（success）\r\n"),
+            std::string::npos)
+      << log;
+  EXPECT_NE(log.find("|:(BriselVRClientDlg):开启服务失败\r\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("NetLogMgrThread exit！dwThreadRtnCode:0\r\n"), std::string::npos) << log;
+}
+
+TEST(CloseRequest, ExitWindowTypeDecides) {
+  EXPECT_EQ(DecideCloseAction(1), CloseAction::Ask);
+  EXPECT_EQ(DecideCloseAction(2), CloseAction::HideToTray);
+  EXPECT_EQ(DecideCloseAction(3), CloseAction::Quit);
+  EXPECT_EQ(DecideCloseAction(0), CloseAction::Nothing);
+  EXPECT_EQ(DecideCloseAction(4), CloseAction::Nothing);
+  EXPECT_EQ(ActionForExitPromptResult(21), CloseAction::HideToTray);
+  EXPECT_EQ(ActionForExitPromptResult(22), CloseAction::Quit);
+  EXPECT_EQ(ActionForExitPromptResult(42), CloseAction::Nothing);
+}
+
+}  // namespace
+}  // namespace brisel
