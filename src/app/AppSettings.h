@@ -11,15 +11,15 @@ namespace brisel {
 // Thread contract: read and written on the UI thread (the command-line front end's main
 // thread). Workers copy what they need when they are started.
 struct AppSettings {
-  int m_nAutoRun = 0;              // Base-AutoRun: 1 = start when the user logs on
-  int m_nAutoUpdate = 0;           // Base-AutoUpdate: shown on the settings page only
-  int m_nDeleteOrigin = 0;         // DeleteOrigin: initial tick of "彻底删除源文件"
-  int m_nKeepAwake = 0;            // ComSleep-UnSleep: 1 = keep the PC and display awake
-  int m_nConvertedNotify = 0;      // ConvertedNotify: shown on the settings page only
-  std::string m_strDefaultIp;      // DefaultIP: address of the last save; not used to choose
-  int m_nExitWndType = 0;          // ExitWndType: 1 ask, 2 hide, 3 quit
-  int m_nConvertRatio = 0;         // VideoConvert-Ratio: 1 = 1080P, 2 = 2K
-  std::string m_strConvertPath;    // ConvertPath: output folder of conversions; empty = default
+  int m_nAutoRun = 0;            // Base-AutoRun: 1 = start when the user logs on
+  int m_nAutoUpdate = 0;         // Base-AutoUpdate: shown on the settings page only
+  int m_nDeleteOrigin = 0;       // DeleteOrigin: initial tick of "彻底删除源文件"
+  int m_nKeepAwake = 0;          // ComSleep-UnSleep: 1 = keep the PC and display awake
+  int m_nConvertedNotify = 0;    // ConvertedNotify: shown on the settings page only
+  std::string m_strDefaultIp;    // DefaultIP: address of the last save; not used to choose
+  int m_nExitWndType = 0;        // ExitWndType: 1 ask, 2 hide, 3 quit
+  int m_nConvertRatio = 0;       // VideoConvert-Ratio: 1 = 1080P, 2 = 2K
+  std::string m_strConvertPath;  // ConvertPath: output folder of conversions; empty = default
 
   // UpdateBaseUrl in NormalSetting: base URL of the update service. Read at start-up (the
   // build's default when the key is missing), never written by SaveSettings.

@@ -34,7 +34,8 @@ int RunBriselVRClient(int argc, char** argv) {
   }
 
   dlg->show();
-  if (!dlg->OnInitDialog()) QMessageBox::warning(dlg.get(), QString(), QStringLiteral("配置文件异常"));
+  if (!dlg->OnInitDialog())
+    QMessageBox::warning(dlg.get(), QString(), QStringLiteral("配置文件异常"));
   QObject::connect(&app, &QApplication::lastWindowClosed, [&] {
     if (dlg->QuitConfirmed()) app.quit();
   });

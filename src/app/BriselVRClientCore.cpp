@@ -60,7 +60,8 @@ bool BriselVRClientCore::PrepareFolders(bool systemIntegration) {
   // it into ConvertPath; a folder the user chose elsewhere is left alone.
   if (chosen.empty() || chosen == defaultFolder) {
     if (!IsDirectory(folder + "/appData")) CreateDirectoryOne(folder + "/appData");
-    if (!IsDirectory(folder + "/appData/converted")) CreateDirectoryOne(folder + "/appData/converted");
+    if (!IsDirectory(folder + "/appData/converted"))
+      CreateDirectoryOne(folder + "/appData/converted");
   }
   SetDownloadFolder(folder + "/appData/download/");
   CreateDirectoryOne(folder + "/file_root");

@@ -50,8 +50,8 @@ void IniFile::Parse(const std::string& text) {
     std::string trimmed = Trim(line.raw);
     if (!trimmed.empty() && trimmed.front() == '[') {
       auto close = trimmed.find(']');
-      section = Lower(Trim(trimmed.substr(1, close == std::string::npos ? std::string::npos
-                                                                          : close - 1)));
+      section = Lower(
+          Trim(trimmed.substr(1, close == std::string::npos ? std::string::npos : close - 1)));
       line.isHeader = true;
     } else if (!trimmed.empty() && trimmed.front() != ';') {
       auto eq = trimmed.find('=');

@@ -18,26 +18,38 @@ namespace brisel {
 inline constexpr std::uint32_t WM_USER = 0x400;
 
 // Name                                  Value           Sender -> receiver
-inline constexpr std::uint32_t WM_GIF_STOP = WM_USER + 87;             // GIF control -> its animation
-inline constexpr std::uint32_t WM_LOG_DAILY = WM_USER + 201;           // any thread -> log thread (text)
-inline constexpr std::uint32_t WM_LOG_NAMED = WM_USER + 202;           // -> log thread (text, lParam kind)
-inline constexpr std::uint32_t WM_LOG_QUERY = WM_USER + 203;           // -> log thread (record), and its reply
-inline constexpr std::uint32_t WM_SWITCH_PAGE = WM_USER + 251;         // left menu -> main window (wParam page)
-inline constexpr std::uint32_t WM_SHARE_ACTION = WM_USER + 301;        // share page buttons -> share page
-inline constexpr std::uint32_t WM_IP_CHOSEN = WM_USER + 302;           // address menu -> share page (text)
-inline constexpr std::uint32_t WM_TASK_MODE = WM_USER + 303;           // picture-mode menu -> task item (text)
-inline constexpr std::uint32_t WM_TASK_COMMAND = WM_USER + 304;        // task row -> conversion list (text id, text2 command)
-inline constexpr std::uint32_t WM_CONVERT_REQUEST = WM_USER + 305;     // video list -> share page (record), sent
-inline constexpr std::uint32_t WM_SELECTION_STATE = WM_USER + 307;     // video list -> share page, sent
-inline constexpr std::uint32_t WM_CANCEL_TASK = WM_USER + 308;         // video list -> share page (text name, text2 path), sent
-inline constexpr std::uint32_t WM_CONVERTED_DELETED = WM_USER + 309;   // video list -> share page (text path)
-inline constexpr std::uint32_t WM_SHARE_FILE_STATUS_1 = WM_USER + 351; // FileStatusManager -> main window
-inline constexpr std::uint32_t WM_SHARE_FILE_STATUS_2 = WM_USER + 352; // FileStatusManager -> main window
-inline constexpr std::uint32_t WM_CONVERT_STATUS = WM_USER + 401;      // transcoder/rows -> list; list -> share page
-inline constexpr std::uint32_t WM_CONVERT_ALLDONE = WM_USER + 402;     // task item -> conversion list
-inline constexpr std::uint32_t WM_TRAY_NOTIFY = WM_USER + 501;         // tray icon -> main window
-inline constexpr std::uint32_t WM_SHOW_TOAST = WM_USER + 550;          // video list -> share page (wParam kind)
-inline constexpr std::uint32_t WM_CHECK_UPDATE = WM_USER + 601;        // settings page -> main window
+inline constexpr std::uint32_t WM_GIF_STOP = WM_USER + 87;    // GIF control -> its animation
+inline constexpr std::uint32_t WM_LOG_DAILY = WM_USER + 201;  // any thread -> log thread (text)
+inline constexpr std::uint32_t WM_LOG_NAMED = WM_USER + 202;  // -> log thread (text, lParam kind)
+inline constexpr std::uint32_t WM_LOG_QUERY =
+    WM_USER + 203;  // -> log thread (record), and its reply
+inline constexpr std::uint32_t WM_SWITCH_PAGE =
+    WM_USER + 251;  // left menu -> main window (wParam page)
+inline constexpr std::uint32_t WM_SHARE_ACTION = WM_USER + 301;  // share page buttons -> share page
+inline constexpr std::uint32_t WM_IP_CHOSEN = WM_USER + 302;  // address menu -> share page (text)
+inline constexpr std::uint32_t WM_TASK_MODE =
+    WM_USER + 303;  // picture-mode menu -> task item (text)
+inline constexpr std::uint32_t WM_TASK_COMMAND =
+    WM_USER + 304;  // task row -> conversion list (text id, text2 command)
+inline constexpr std::uint32_t WM_CONVERT_REQUEST =
+    WM_USER + 305;  // video list -> share page (record), sent
+inline constexpr std::uint32_t WM_SELECTION_STATE =
+    WM_USER + 307;  // video list -> share page, sent
+inline constexpr std::uint32_t WM_CANCEL_TASK =
+    WM_USER + 308;  // video list -> share page (text name, text2 path), sent
+inline constexpr std::uint32_t WM_CONVERTED_DELETED =
+    WM_USER + 309;  // video list -> share page (text path)
+inline constexpr std::uint32_t WM_SHARE_FILE_STATUS_1 =
+    WM_USER + 351;  // FileStatusManager -> main window
+inline constexpr std::uint32_t WM_SHARE_FILE_STATUS_2 =
+    WM_USER + 352;  // FileStatusManager -> main window
+inline constexpr std::uint32_t WM_CONVERT_STATUS =
+    WM_USER + 401;  // transcoder/rows -> list; list -> share page
+inline constexpr std::uint32_t WM_CONVERT_ALLDONE = WM_USER + 402;  // task item -> conversion list
+inline constexpr std::uint32_t WM_TRAY_NOTIFY = WM_USER + 501;      // tray icon -> main window
+inline constexpr std::uint32_t WM_SHOW_TOAST =
+    WM_USER + 550;  // video list -> share page (wParam kind)
+inline constexpr std::uint32_t WM_CHECK_UPDATE = WM_USER + 601;  // settings page -> main window
 
 // Messages this program adds for its own workers (numbers above the system's table).
 inline constexpr std::uint32_t WM_BRISEL_PRIVATE = WM_USER + 700;

@@ -1,8 +1,8 @@
 #include "cli/CliApp.h"
 
+#include <unistd.h>
 #include <cstdio>
 #include <cstring>
-#include <unistd.h>
 
 #include "platform/FileSystem.h"
 #include "platform/ProgramFolder.h"
@@ -22,8 +22,7 @@ void PrintHelp(std::FILE* out) {
     std::string head = std::string(c.name) + (*c.usage ? " " : "") + c.usage;
     std::fprintf(out, "  %-34s %s\n", head.c_str(), c.summary);
   }
-  std::fprintf(out,
-               "\nexit status: 0 success, 1 failure, 2 usage error\n");
+  std::fprintf(out, "\nexit status: 0 success, 1 failure, 2 usage error\n");
 }
 
 }  // namespace

@@ -27,8 +27,10 @@ std::string QuoteExec(const std::string& path) {
   for (char c : path) {
     if (c == '"' || c == '`' || c == '$' || c == '\\') {
       out += "\\\\";
-      if (c == '\\') out += "\\\\";
-      else out += c;
+      if (c == '\\')
+        out += "\\\\";
+      else
+        out += c;
     } else if (c == '%') {
       out += "%%";
     } else {
@@ -48,7 +50,9 @@ bool WriteAutostartEntry(const std::string& executablePath) {
       "[Desktop Entry]\n"
       "Type=Application\n"
       "Name=BriselVR助手\n"
-      "Exec=" + QuoteExec(executablePath) + "\n"
+      "Exec=" +
+      QuoteExec(executablePath) +
+      "\n"
       "X-GNOME-Autostart-enabled=true\n";
   return WriteFileAtomically(path, entry);
 }

@@ -52,8 +52,9 @@ KeepAwake::Result KeepAwake::Apply(bool on) {
   }
   // The held command waits while this process lives, so a crash does not leave the PC
   // inhibited for ever.
-  argv.insert(argv.end(), {"sh", "-c", "while kill -0 " + std::to_string(getpid()) +
-                                           " 2>/dev/null; do sleep 2; done"});
+  argv.insert(
+      argv.end(),
+      {"sh", "-c", "while kill -0 " + std::to_string(getpid()) + " 2>/dev/null; do sleep 2; done"});
   auto child = std::make_unique<ChildProcess>();
   if (!child->Start(argv)) return Result::Unavailable;
   // An inhibitor that cannot reach its service gives up at once.

@@ -1,5 +1,5 @@
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <atomic>
@@ -50,10 +50,12 @@ TEST_F(LogRecorder, LinesAreGbkWithCrLfAndTheFirstLineIsTheThreadStart) {
   WriteLog("SendRequest::::a|:b", "BriselAssist\\Http\\HttpClient");
   StopLogThread();
   std::string expected =
-      "2016-06-06 09:05:07|:(BriselDataManager\\LogRecorder):初始化线程：NetLogMgrThread .（success）\r\n"
+      "2016-06-06 09:05:07|:(BriselDataManager\\LogRecorder):初始化线程：NetLogMgrThread "
+      ".（success）\r\n"
       "2016-06-06 09:05:07|:(BriselVRClientDlg):开启服务成功\r\n"
       "2016-06-06 09:05:07|:(BriselAssist\\Http\\HttpClient):SendRequest::::a|:b\r\n"
-      "2016-06-06 09:05:07|:(BriselDataManager\\LogRecorder):NetLogMgrThread exit！dwThreadRtnCode:0\r\n";
+      "2016-06-06 09:05:07|:(BriselDataManager\\LogRecorder):NetLogMgrThread "
+      "exit！dwThreadRtnCode:0\r\n";
   EXPECT_EQ(Read("2016-06-06.log"), Utf8ToGbk(expected));
 }
 
@@ -88,20 +90,21 @@ TEST_F(LogRecorder, NamedFilesByKindAndUnknownKindsDiscarded) {
 }
 
 TEST_F(LogRecorder, QueryReturnsTheLinesInRangeAndAlwaysReplies) {
-  box_.WriteFile("ZADLog/MainNet.log",
-                 Utf8ToGbk("2016-06-06 09:00:00|:first\r\n"
-                           "2016-06-06 10:00:00|:second 中文|:more\r\n"
-                           "no stamp here\r\n"
-                           "2016-06-06 11:00:00|:third\r\n"));
+  box_.WriteFile("ZADLog/MainNet.log", Utf8ToGbk("2016-06-06 09:00:00|:first\r\n"
+                                                 "2016-06-06 10:00:00|:second 中文|:more\r\n"
+                                                 "no stamp here\r\n"
+                                                 "2016-06-06 11:00:00|:third\r\n"));
   ASSERT_TRUE(StartLogThread());
   auto reply = test::RecordingTarget::Create();
   struct Case {
     std::time_t from, to;
     std::vector<std::string> lines;
   } cases[] = {
-      {LocalTime(2016, 6, 6, 9, 30, 0), LocalTime(2016, 6, 6, 11, 0, 0),
+      {LocalTime(2016, 6, 6, 9, 30, 0),
+       LocalTime(2016, 6, 6, 11, 0, 0),
        {"2016-06-06 10:00:00|:second 中文|:more", "2016-06-06 11:00:00|:third"}},
-      {LocalTime(2016, 6, 6, 0, 0, 0), LocalTime(2016, 6, 6, 9, 0, 0),
+      {LocalTime(2016, 6, 6, 0, 0, 0),
+       LocalTime(2016, 6, 6, 9, 0, 0),
        {"2016-06-06 09:00:00|:first"}},
       {LocalTime(2016, 6, 6, 12, 0, 0), LocalTime(2016, 6, 6, 8, 0, 0), {}},  // from > to
   };

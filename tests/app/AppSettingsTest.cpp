@@ -60,7 +60,8 @@ TEST(AppSettings, BadIntegersAndLongTexts) {
   box.WriteFile("config.ini",
                 "[NormalSetting]\nBase-AutoRun=0\nExitWndType=3rd\nComSleep-UnSleep=yes\n"
                 "DefaultIP=192.168.100.200.300.400\n[VideoSetting]\nVideoConvert-Ratio=2\n"
-                "ConvertPath=/" + std::string(250, 'p') + "\n");
+                "ConvertPath=/" +
+                    std::string(250, 'p') + "\n");
   ASSERT_TRUE(LoadSettings(false));
   EXPECT_EQ(theSettings->m_nExitWndType, 3);
   EXPECT_EQ(theSettings->m_nKeepAwake, 0);

@@ -73,8 +73,9 @@ TEST_F(ClientCore, NoUsableAddressLeavesTheServiceStoppedAndSaysSo) {
     std::strftime(name, sizeof name, "%Y-%m-%d.log", std::localtime(&t));
     return std::string(name);
   }()));
-  EXPECT_NE(log.find("|:(BriselDataManager\\LogRecorder):初始化线程：NetLogMgrThread .（success）\r\n"),
-            std::string::npos)
+  EXPECT_NE(
+      log.find("|:(BriselDataManager\\LogRecorder):初始化线程：NetLogMgrThread .（success）\r\n"),
+      std::string::npos)
       << log;
   EXPECT_NE(log.find("|:(BriselVRClientDlg):开启服务失败\r\n"), std::string::npos) << log;
   EXPECT_NE(log.find("NetLogMgrThread exit！dwThreadRtnCode:0\r\n"), std::string::npos) << log;

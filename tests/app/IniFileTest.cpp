@@ -9,7 +9,12 @@ TEST(IniFile, ProfileIntegerReading) {
   struct Case {
     const char* text;
     int value;
-  } cases[] = {{"1", 1}, {"  42", 42}, {"12abc", 12}, {"abc", 0}, {"", 0}, {"-3", -3},
+  } cases[] = {{"1", 1},
+               {"  42", 42},
+               {"12abc", 12},
+               {"abc", 0},
+               {"", 0},
+               {"-3", -3},
                {"99999999999", 2147483647}};
   for (const auto& c : cases) EXPECT_EQ(ParseProfileInt(c.text), c.value) << c.text;
 }
@@ -31,7 +36,8 @@ TEST(IniFile, TextsAreCutToTheirBuffer) {
 
 TEST(IniFile, WritesChangeLinesInPlaceAndKeepEverythingElse) {
   IniFile ini;
-  ini.Parse("; my notes\n[NormalSetting]\nExitWndType=1\nUpdateBaseUrl=http://x/\n\n[Other]\nk=v\n");
+  ini.Parse(
+      "; my notes\n[NormalSetting]\nExitWndType=1\nUpdateBaseUrl=http://x/\n\n[Other]\nk=v\n");
   ini.Set("NormalSetting", "ExitWndType", "3");
   ini.Set("NormalSetting", "DeleteOrigin", "0");
   ini.Set("VideoSetting", "ConvertPath", "/v/");

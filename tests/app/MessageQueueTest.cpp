@@ -11,7 +11,8 @@ TEST(MessageQueue, DeliversInOrderAcrossThreadsAndOwnsPayloads) {
   auto queue = std::make_shared<MessageQueue>();
   MessageTargetRef ref = queue;
   std::thread sender([ref] {
-    for (int i = 0; i < 1000; ++i) PostTo(ref, Message(WM_CONVERT_STATUS, i, 0, "task " + std::to_string(i)));
+    for (int i = 0; i < 1000; ++i)
+      PostTo(ref, Message(WM_CONVERT_STATUS, i, 0, "task " + std::to_string(i)));
   });
   for (int i = 0; i < 1000; ++i) {
     Message m = queue->Wait();

@@ -40,7 +40,8 @@ TEST_F(Program, StartsOnceWritesItsFilesAndEndsCleanlyOnSigterm) {
   EXPECT_TRUE(PathExists(box_.Path("config.ini")));
   EXPECT_TRUE(IsDirectory(box_.Path("file_root/image")));
   EXPECT_TRUE(IsDirectory(box_.Path("appData/converted")));
-  EXPECT_NE(TodaysLog().find("|:(BriselDataManager\\LogRecorder):初始化线程：NetLogMgrThread .（success）"),
+  EXPECT_NE(TodaysLog().find(
+                "|:(BriselDataManager\\LogRecorder):初始化线程：NetLogMgrThread .（success）"),
             std::string::npos);
 
   // A second copy ends at once, silently, and leaves the first one running.

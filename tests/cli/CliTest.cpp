@@ -29,8 +29,12 @@ TEST(Briselvr, UsageErrorsExitWithTwo) {
     std::vector<std::string> args;
     int exitCode;
   } cases[] = {
-      {{}, 2}, {{"no-such-command"}, 2}, {{"--bogus", "settings"}, 2},
-      {{"settings", "extra"}, 2}, {{"--help"}, 0}, {{"settings", "--help"}, 0},
+      {{}, 2},
+      {{"no-such-command"}, 2},
+      {{"--bogus", "settings"}, 2},
+      {{"settings", "extra"}, 2},
+      {{"--help"}, 0},
+      {{"settings", "--help"}, 0},
   };
   for (const auto& c : cases) {
     ProcessResult r = test::RunBriselvr(box.Folder(), c.args);

@@ -18,7 +18,10 @@ TEST(TextCodec, GbkRoundTripOfChineseText) {
 
 TEST(TextCodec, CharactersWithoutGbkFormBecomeQuestionMarks) {
   // An emoji and a malformed byte have no GBK form; the neighbours survive.
-  EXPECT_EQ(Utf8ToGbk("a\xF0\x9F\x98\x80" "b\xFF" "c"), "a?b?c");
+  EXPECT_EQ(Utf8ToGbk("a\xF0\x9F\x98\x80"
+                      "b\xFF"
+                      "c"),
+            "a?b?c");
 }
 
 TEST(TextCodec, Utf16LengthAndTruncation) {

@@ -33,10 +33,14 @@ Sandbox::Sandbox() {
 
 Sandbox::~Sandbox() {
   SetExeFolderOverride("");
-  if (m_hadConfigHome) setenv("XDG_CONFIG_HOME", m_oldConfigHome.c_str(), 1);
-  else unsetenv("XDG_CONFIG_HOME");
-  if (m_hadRuntimeDir) setenv("XDG_RUNTIME_DIR", m_oldRuntimeDir.c_str(), 1);
-  else unsetenv("XDG_RUNTIME_DIR");
+  if (m_hadConfigHome)
+    setenv("XDG_CONFIG_HOME", m_oldConfigHome.c_str(), 1);
+  else
+    unsetenv("XDG_CONFIG_HOME");
+  if (m_hadRuntimeDir)
+    setenv("XDG_RUNTIME_DIR", m_oldRuntimeDir.c_str(), 1);
+  else
+    unsetenv("XDG_RUNTIME_DIR");
   if (!m_folder.empty()) RemoveTree(m_folder);
 }
 
