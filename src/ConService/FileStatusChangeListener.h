@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace brisel {
+
+// Told when a list reply finds that a shared video or its thumbnail appeared or vanished.
+//
+// Thread contract: called on the service's UDP thread while the service mutex is held, so an
+// implementation must only hand the news on (post a message) and return at once; it must not
+// call back into the Service.
+class FileStatusChangeListener {
+ public:
+  virtual ~FileStatusChangeListener() = default;
+  // Texts are ANSI (UTF-8 bytes); `type` is the record's ShareListType.
+  virtual void OnFileStatusChanged(std::uint8_t type, std::uint8_t hasVideo, std::uint8_t hasImage,
+                                   const std::string& name, const std::string& key,
+                                   const std::string& path) = 0;
+};
+
+}  // namespace brisel
