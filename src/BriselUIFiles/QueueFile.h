@@ -1,0 +1,52 @@
+#pragma once
+
+// "ConvertList.xml": the finished conversion tasks, kept from one run to the next.
+//
+//   <ConvertList><Item0 VideoName=".." VideoPath=".." VideoSize=".." VideoScreenPath=".."
+//     VideoTime=".." VideoWidth=".." VideoHeight=".." VideoConvertType="3"/>...</ConvertList>
+//
+// Written as UTF-8 without a declaration, replaced atomically. Read leniently: every element
+// child of the root is one task whatever its name, attributes are matched by exact name
+// (others ignored, missing ones empty), and any declaration and encoding is accepted.
+// Pure functions, callable from any thread; the conversion list calls them on its own.
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace brisel {
+
+struct QueueFileEntry {
+  std::string VideoName;
+  std::string VideoPath;  // the converted file for a finished task
+  std::string VideoSize;
+  std::string VideoScreenPath;
+  std::string VideoTime;
+  std::string VideoWidth;
+  std::string VideoHeight;
+  int VideoConvertType = 0;  // the TaskState
+
+  bool operator==(const QueueFileEntry&) const = default;
+};
+
+// <program folder>/ConvertList.xml
+std::string QueueFilePath();
+
+// The entries of a queue file's content, in document order; nothing when the content is not
+// well-formed XML (or names an encoding that cannot be decoded), so a broken file loads no
+// task at all.
+std::optional<std::vector<QueueFileEntry>> ParseQueueFile(std::string_view content);
+
+// Reads and parses `path`; nothing when the file is missing, unreadable or broken.
+std::optional<std::vector<QueueFileEntry>> ReadQueueFile(const std::string& path);
+
+// The file's content for `entries`, each written as "Item<index>" with its eight attributes
+// in their fixed order (the caller picks which tasks are written).
+std::string SerializeQueueFile(const std::vector<QueueFileEntry>& entries);
+
+// Replaces `path` atomically: on failure the earlier file stays as it was, the failure is
+// logged and false is returned.
+bool WriteQueueFile(const std::string& path, const std::vector<QueueFileEntry>& entries);
+
+}  // namespace brisel
