@@ -1,0 +1,278 @@
+#include "BriselUIFiles/ConvertListItemCore.h"
+
+#include <signal.h>
+
+#include <cstring>
+#include <system_error>
+
+#include "BriselDataManager/LogRecorder.h"
+#include "BriselUIFiles/Transcoder.h"
+#include "app/AppSettings.h"
+#include "platform/ChildProcess.h"
+#include "platform/ConverterLocator.h"
+#include "platform/FileSystem.h"
+
+namespace brisel {
+namespace {
+
+// The converter is asked for its output at most this long before the stop flag is checked.
+constexpr int kReadWaitMs = 100;
+constexpr std::size_t kChunkBytes = 4095;
+constexpr std::size_t kTailBytes = 4096;
+
+// The last non-empty line of the converter's output (lines end in "\n" or, for progress,
+// "\r").
+std::string LastLine(const std::string& tail) {
+  std::size_t end = tail.find_last_not_of("\r\n \t");
+  if (end == std::string::npos) return {};
+  std::size_t start = tail.find_last_of("\r\n", end);
+  start = start == std::string::npos ? 0 : start + 1;
+  return tail.substr(start, end + 1 - start);
+}
+
+Message Status(int code, std::string text, std::string text2 = {}) {
+  return Message(WM_CONVERT_STATUS, code, 0, std::move(text), std::move(text2));
+}
+
+}  // namespace
+
+ConvertListItemCore::ConvertListItemCore(std::string taskId, MessageTargetRef list,
+                                         MessageTargetRef page)
+    : m_strTaskId(std::move(taskId)), m_pList(std::move(list)), m_pPage(std::move(page)) {}
+
+ConvertListItemCore::~ConvertListItemCore() {
+  if (!m_hThread.joinable()) return;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_bExitStop = true;
+  }
+  m_bStopRequested = true;
+  m_hThread.join();
+}
+
+void ConvertListItemCore::SetTaskInfo(const std::string& videoName, const std::string& videoPath,
+                                      const std::string& videoSize,
+                                      const std::string& videoScreenPath,
+                                      const std::string& videoTime, const std::string& videoWidth,
+                                      const std::string& videoHeight) {
+  m_strName = videoName;
+  m_strSizeText = FormatSizeText(videoSize);
+  m_strScreenPath = videoScreenPath;
+  m_strTime = videoTime;
+  m_strWidth = videoWidth;
+  m_strHeight = videoHeight;
+  m_strSourcePath = videoPath;
+  int ratio = theSettings ? theSettings->m_nConvertRatio : 0;
+  ProfileChoice choice = ChooseOutputProfile(videoSize, videoTime, videoWidth, videoHeight, ratio);
+  m_Profile = choice.profile;
+  m_strModeLabel = choice.modeLabel;
+}
+
+bool ConvertListItemCore::StartConversion() {
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_bStarted) return false;
+    m_bStarted = true;
+  }
+  m_bProgressVisible = true;
+  m_nProgress = 0;
+  auto fail = [&](const char* boxText, const std::string& reason) {
+    {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      m_strFailureReason = reason;
+      m_nState = TASK_FAILED;
+      MarkDoneLocked();
+    }
+    WriteLog(std::string("转码失败：") + m_strName + ": " + reason, kConvertListItemTag);
+    PostTo(m_pList, Status(9, m_strTaskId, boxText));
+    return false;
+  };
+  if (!m_Profile.Usable()) {
+    return fail(kUnusableProfileText, std::string(kUnusableProfileText) + " (output profile " +
+                                          std::to_string(m_Profile.Width) + "x" +
+                                          std::to_string(m_Profile.Height) + " at " +
+                                          std::to_string(m_Profile.BitrateK) + "K)");
+  }
+  m_strOutputPath =
+      OutputPathFor(theSettings ? theSettings->m_strConvertPath : std::string(), m_strName);
+  RunSpec spec{ConverterExecutable(), m_strSourcePath, m_strOutputPath, m_strTime, m_Profile};
+  m_nState = TASK_CONVERTING;
+  try {
+    m_hThread = std::thread(&ConvertListItemCore::TranscodeThread, this, std::move(spec));
+  } catch (const std::system_error& e) {
+    return fail(kSpawnFailedText, std::string(kSpawnFailedText) + " (" + e.what() + ")");
+  }
+  return true;
+}
+
+void ConvertListItemCore::TranscodeThread(RunSpec spec) {
+  const std::string encoder = AacEncoderFor(spec.converter);
+  const std::vector<std::string> argv =
+      TranscodeArguments(spec.converter, encoder, spec.source, spec.profile, spec.output);
+  // The converter refuses to overwrite; such a file is never ours to delete.
+  const bool outputExisted = PathExists(spec.output);
+  WriteLog("转码开始：" + CommandLineText(argv), kConvertListItemTag);
+
+  ChildProcess child;
+  std::string error;
+  if (!child.Start(argv, &error)) {
+    const char* box = error.rfind("pipe", 0) == 0 ? kPipeFailedText : kSpawnFailedText;
+    FinishRun(spec, false, std::string(box) + " (" + error + ")", box, outputExisted);
+    return;
+  }
+
+  bool progressSeen = false;
+  std::string tail;
+  for (;;) {
+    if (m_bStopRequested) {
+      child.Kill(SIGKILL);
+      child.Wait(-1);
+      OnTranscodeCancelled(spec, outputExisted);
+      return;
+    }
+    std::string chunk;
+    ChildProcess::ReadResult r = child.Read(&chunk, kReadWaitMs, kChunkBytes);
+    if (r == ChildProcess::ReadResult::End) break;
+    if (r == ChildProcess::ReadResult::Timeout) continue;
+    tail += chunk;
+    if (tail.size() > kTailBytes) tail.erase(0, tail.size() - kTailBytes);
+    ProgressReport report = ParseProgressChunk(chunk);
+    if (!report.found) continue;
+    progressSeen = true;
+    if (report.parsed) m_nProgress = ProgressPercent(report.elapsedSeconds, spec.durationMs);
+  }
+  // The output is closed; the converter is ending (a stop is still honoured meanwhile).
+  while (!child.Wait(kReadWaitMs)) {
+    if (m_bStopRequested) {
+      child.Kill(SIGKILL);
+      child.Wait(-1);
+      OnTranscodeCancelled(spec, outputExisted);
+      return;
+    }
+  }
+
+  const int exitCode = child.ExitCode();
+  const bool completed = progressSeen && exitCode == 0;
+  std::string reason;
+  if (!completed) {
+    if (child.Signaled()) {
+      reason = "the converter was ended by a signal";
+    } else if (exitCode != 0) {
+      reason = "the converter exited with status " + std::to_string(exitCode);
+    } else {
+      reason = "the converter reported no progress";
+    }
+    std::string last = LastLine(tail);
+    if (!last.empty()) reason += ": " + last;
+  }
+  FinishRun(spec, completed, reason, "", outputExisted);
+}
+
+void ConvertListItemCore::FinishRun(const RunSpec& spec, bool completed, const std::string& reason,
+                                    const char* boxText, bool outputExisted) {
+  if (!completed && !outputExisted) RemoveFile(spec.output);  // partial output of this run
+  bool stopFirst;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    stopFirst = m_bStopRequested;
+    if (!stopFirst) {
+      if (completed) {
+        m_bProgressVisible = false;
+        m_nState = TASK_DONE;
+      } else {
+        m_strFailureReason = reason;
+        m_nState = TASK_FAILED;
+      }
+      MarkDoneLocked();
+    }
+  }
+  if (stopFirst) {
+    OnTranscodeCancelled(spec, outputExisted);
+  } else if (completed) {
+    WriteLog("转码完成：" + spec.output, kConvertListItemTag);
+    PostTo(m_pList, Status(3, m_strTaskId));
+    PostTo(m_pPage, Status(3, spec.source, spec.output));
+  } else {
+    WriteLog("转码失败：" + spec.source + ": " + reason, kConvertListItemTag);
+    PostTo(m_pList, Status(9, m_strTaskId, boxText));
+  }
+}
+
+void ConvertListItemCore::OnTranscodeCancelled(const RunSpec& spec, bool outputExisted) {
+  m_nProgress = 0;
+  if (!outputExisted) RemoveFile(spec.output);
+  bool exitStop;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_nState = TASK_CANCELLED;
+    exitStop = m_bExitStop;
+    if (!exitStop) m_bStopRequested = false;
+    MarkDoneLocked();
+  }
+  WriteLog("转码已停止：" + spec.source, kConvertListItemTag);
+  if (!exitStop) PostTo(m_pList, Status(4, m_strTaskId));
+}
+
+void ConvertListItemCore::MarkDoneLocked() {
+  m_bDone = true;
+  m_doneChanged.notify_all();
+}
+
+bool ConvertListItemCore::RequestStop() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  if (!m_bStarted || m_bDone) return false;
+  m_bStopRequested = true;
+  return true;
+}
+
+bool ConvertListItemCore::Interrupt(bool exiting) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  if (m_nState != TASK_CONVERTING || !m_bStarted || m_bDone) return false;
+  if (exiting) m_bExitStop = true;
+  m_bStopRequested = true;
+  m_nState = TASK_INTERRUPTED;
+  return true;
+}
+
+bool ConvertListItemCore::WaitForTranscoder(std::chrono::milliseconds timeout) {
+  std::unique_lock<std::mutex> lock(m_mutex);
+  return m_doneChanged.wait_for(lock, timeout, [&] { return !m_bStarted || m_bDone; });
+}
+
+bool ConvertListItemCore::TranscoderActive() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_bStarted && !m_bDone;
+}
+
+void ConvertListItemCore::OnCancelButton() {
+  if (RequestStop()) return;
+  PostTo(m_pList, Status(4, m_strTaskId));
+}
+
+void ConvertListItemCore::OnPinButton() {
+  PostTo(m_pList, Message(WM_TASK_COMMAND, 0, 0, m_strTaskId, kMoveToTopCommand));
+}
+
+bool ConvertListItemCore::ShowsPinButton() const {
+  int state = m_nState;
+  return state != TASK_CONVERTING && state != TASK_DONE;
+}
+
+bool ConvertListItemCore::SetState(int state) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  if (m_bStarted) return false;
+  m_nState = state;
+  return true;
+}
+
+void ConvertListItemCore::SetLoadedOutput(const std::string& outputPath) {
+  m_strOutputPath = outputPath;
+  m_bProgressVisible = false;
+}
+
+std::string ConvertListItemCore::FailureReason() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_strFailureReason;
+}
+
+}  // namespace brisel

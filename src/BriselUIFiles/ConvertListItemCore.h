@@ -1,0 +1,149 @@
+#pragma once
+
+// One conversion task's row data and its transcoder run: the core of the task row window
+// (CConvertListItemDlg), which paints what this object holds and forwards its buttons here.
+//
+// Thread contract:
+// - The owner thread (the UI thread, or the command-line loop) calls every member function.
+// - StartConversion starts one transcoder thread for the task (a task never runs twice). That
+//   thread writes only the state, the progress, the progress-bar visibility and the failure
+//   reason, which the owner reads through the accessors below (atomics and a lock), and it
+//   reaches the conversion list and the share page only by posting WM_CONVERT_STATUS to
+//   their targets:
+//     to the list:  code 3 (completed), 9 (failed; text2 = a message-box text when the run
+//                   could not start) or 4 (stopped, remove the task; not after an exit stop),
+//                   each with text = the task id;
+//     to the page:  code 3 with text = source path, text2 = output path.
+// - The destructor stops a transcoder that still runs (without posting) and joins it.
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "BriselUIFiles/ConvertTask.h"
+#include "app/Messages.h"
+
+namespace brisel {
+
+inline constexpr const char* kConvertListItemTag = "BriselUIFiles\\ConvertListItemDlg";
+
+// Message-box texts of runs that could not start.
+inline constexpr const char* kUnusableProfileText = "转码异常！！！";
+inline constexpr const char* kPipeFailedText = "创建通道异常";
+inline constexpr const char* kSpawnFailedText = "创建cmd通道失败";
+
+// The command text of the row's pin button (WM_TASK_COMMAND's text2).
+inline constexpr const char* kMoveToTopCommand = "上移至顶部";
+
+class ConvertListItemCore {
+ public:
+  ConvertListItemCore(std::string taskId, MessageTargetRef list, MessageTargetRef page);
+  ~ConvertListItemCore();
+  ConvertListItemCore(const ConvertListItemCore&) = delete;
+  ConvertListItemCore& operator=(const ConvertListItemCore&) = delete;
+
+  // Fills the row from the task's seven texts and chooses its output profile (under the
+  // current picture-mode setting).
+  void SetTaskInfo(const std::string& videoName, const std::string& videoPath,
+                   const std::string& videoSize, const std::string& videoScreenPath,
+                   const std::string& videoTime, const std::string& videoWidth,
+                   const std::string& videoHeight);
+
+  // Sets the output path from the current ConvertPath setting, sets the state to
+  // TASK_CONVERTING and starts the transcoder thread. When the profile has a zero field the
+  // task becomes TASK_FAILED at once and code 9 (with "转码异常！！！") is posted to the list,
+  // so the queue moves on. False when nothing was started.
+  bool StartConversion();
+
+  // Asks a running transcoder to stop: it ends only its own converter process, deletes the
+  // partial output (never a file that existed before the run), sets TASK_CANCELLED and posts
+  // code 4 to the list. False when no transcoder runs.
+  bool RequestStop();
+
+  // StopAll's step for a task in TASK_CONVERTING: marks an exit stop when `exiting` (no code
+  // 4 is posted then and the task stays in the list), requests the stop and sets
+  // TASK_INTERRUPTED until the transcoder has stopped. False when the task was not converting.
+  bool Interrupt(bool exiting);
+
+  // Waits up to `timeout` for the transcoder to finish its work; true when none runs.
+  bool WaitForTranscoder(std::chrono::milliseconds timeout);
+  // True from StartConversion until the transcoder has decided the task's outcome.
+  bool TranscoderActive() const;
+
+  // The cancel button: stops a running transcoder, otherwise posts code 4 (remove this task)
+  // to the list. No confirmation.
+  void OnCancelButton();
+  // The pin button: posts WM_TASK_COMMAND (text = task id, text2 = "上移至顶部") to the list.
+  void OnPinButton();
+  // The pin button is shown on hover unless the task is converting or finished.
+  bool ShowsPinButton() const;
+
+  // Owner-side changes for a row whose transcoder has not been started (queued, loaded);
+  // ignored (false) once it has.
+  bool SetState(int state);
+  // A task loaded as finished: its output path, and no progress bar.
+  void SetLoadedOutput(const std::string& outputPath);
+  // Position in the list counted from 1, kept by the list's Relayout.
+  void SetPosition(int position) { m_nPosition = position; }
+
+  const std::string& TaskId() const { return m_strTaskId; }
+  const std::string& Name() const { return m_strName; }
+  const std::string& SizeText() const { return m_strSizeText; }
+  const std::string& ScreenPath() const { return m_strScreenPath; }
+  const std::string& TimeText() const { return m_strTime; }
+  const std::string& WidthText() const { return m_strWidth; }
+  const std::string& HeightText() const { return m_strHeight; }
+  const std::string& SourcePath() const { return m_strSourcePath; }
+  const std::string& OutputPath() const { return m_strOutputPath; }
+  const OutputProfile& Profile() const { return m_Profile; }
+  const std::string& ModeLabel() const { return m_strModeLabel; }
+  int Position() const { return m_nPosition; }
+
+  int State() const { return m_nState.load(); }
+  int Progress() const { return m_nProgress.load(); }  // 0..100
+  bool ProgressVisible() const { return m_bProgressVisible.load(); }
+  // Why the task failed (empty unless TASK_FAILED), for logs and the command line.
+  std::string FailureReason() const;
+
+ private:
+  struct RunSpec {
+    std::string converter, source, output, durationMs;
+    OutputProfile profile;
+  };
+  void TranscodeThread(RunSpec spec);
+  // The run's end: state 3 or 9 and its notifications, unless a stop came first.
+  void FinishRun(const RunSpec& spec, bool completed, const std::string& reason,
+                 const char* boxText, bool outputExisted);
+  void OnTranscodeCancelled(const RunSpec& spec, bool outputExisted);
+  void MarkDoneLocked();
+
+  const std::string m_strTaskId;
+  const MessageTargetRef m_pList;
+  const MessageTargetRef m_pPage;
+
+  // Set on the owner thread before the transcoder starts; read-only afterwards.
+  std::string m_strName, m_strSizeText, m_strScreenPath, m_strTime, m_strWidth, m_strHeight;
+  std::string m_strSourcePath, m_strOutputPath;
+  OutputProfile m_Profile;
+  std::string m_strModeLabel;
+  int m_nPosition = 0;
+
+  std::thread m_hThread;
+  std::atomic<int> m_nState{TASK_NEW};
+  std::atomic<int> m_nProgress{0};
+  std::atomic<bool> m_bProgressVisible{true};
+  std::atomic<bool> m_bStopRequested{false};
+
+  // Guards the outcome: a stop request and the transcoder's own end never cross.
+  mutable std::mutex m_mutex;
+  std::condition_variable m_doneChanged;
+  bool m_bStarted = false;
+  bool m_bDone = false;
+  bool m_bExitStop = false;
+  std::string m_strFailureReason;
+};
+
+}  // namespace brisel

@@ -1,0 +1,308 @@
+#include "BriselUIFiles/ConvertListItemCore.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <filesystem>
+
+#include "BriselUIFiles/MediaInfoQuery.h"
+#include "app/AppSettings.h"
+#include "platform/ChildProcess.h"
+#include "platform/ConverterLocator.h"
+#include "platform/FileSystem.h"
+#include "support/FakeConverter.h"
+#include "support/LavfiClip.h"
+#include "support/RecordingTarget.h"
+#include "support/Sandbox.h"
+
+namespace brisel {
+namespace {
+
+using namespace std::chrono_literals;
+
+class ConvertListItemCoreTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(LoadSettings(false));
+    theSettings->m_strConvertPath = sandbox.Path("out");
+    ASSERT_TRUE(CreateDirectories(sandbox.Path("out")));
+  }
+  void TearDown() override { SetConverterOverrideForTesting(""); }
+
+  // A row for a source file that the fake converter treats as lasting `timeMs`.
+  std::unique_ptr<ConvertListItemCore> FakeRow(const std::string& name,
+                                               const std::string& timeMs = "4000") {
+    auto row = std::make_unique<ConvertListItemCore>("{ID-" + name + "}", list, page);
+    row->SetTaskInfo(name, sandbox.WriteFile("src/" + name, "source"), "10000000", "", timeMs,
+                     "1280", "720");
+    return row;
+  }
+
+  std::vector<Message> ListStatus() const { return list->Messages(WM_CONVERT_STATUS); }
+  std::vector<Message> PageStatus() const { return page->Messages(WM_CONVERT_STATUS); }
+
+  test::Sandbox sandbox;
+  std::shared_ptr<test::RecordingTarget> list = test::RecordingTarget::Create();
+  std::shared_ptr<test::RecordingTarget> page = test::RecordingTarget::Create();
+};
+
+TEST_F(ConvertListItemCoreTest, ConvertsARealClipWithTheRealConverter) {
+  const std::string source = sandbox.Path("clips/clip.avi");
+  ASSERT_TRUE(CreateDirectories(sandbox.Path("clips")));
+  ASSERT_TRUE(test::MakeLavfiClip(source, {320, 240, 2}));
+  MediaValues v = QueryMediaInfo(source);
+
+  ConvertListItemCore row("{TASK}", list, page);
+  row.SetTaskInfo("clip.avi", source, v.fileSize, "", v.duration, v.width, v.height);
+  ASSERT_EQ(row.Profile().Width, 320u);
+  ASSERT_TRUE(row.StartConversion());
+  EXPECT_EQ(row.State(), TASK_CONVERTING);
+  EXPECT_EQ(row.OutputPath(), sandbox.Path("out/clip.mp4"));
+  ASSERT_TRUE(row.WaitForTranscoder(60s));
+  EXPECT_EQ(row.State(), TASK_DONE) << row.FailureReason();
+  EXPECT_FALSE(row.ProgressVisible());
+
+  ASSERT_TRUE(list->WaitForCount(1, 5s, WM_CONVERT_STATUS));
+  ASSERT_TRUE(page->WaitForCount(1, 5s, WM_CONVERT_STATUS));
+  EXPECT_EQ(ListStatus()[0].wParam, 3);
+  EXPECT_EQ(ListStatus()[0].text, "{TASK}");
+  EXPECT_EQ(PageStatus()[0].wParam, 3);
+  EXPECT_EQ(PageStatus()[0].text, source);
+  EXPECT_EQ(PageStatus()[0].text2, row.OutputPath());
+
+  auto media = test::ProbeMedia(row.OutputPath());
+  ASSERT_TRUE(media);
+  EXPECT_EQ(media->videoCodec, "h264");
+  EXPECT_EQ(media->width, 320);
+  EXPECT_EQ(media->height, 240);
+  EXPECT_EQ(media->frameRate, "24000/1001");
+  EXPECT_EQ(media->audioCodec, "aac");
+  EXPECT_EQ(media->audioSampleRate, 44100);
+  EXPECT_EQ(media->audioChannels, 2);
+  EXPECT_NEAR(media->duration, 2.0, 0.2);
+}
+
+TEST_F(ConvertListItemCoreTest, RealConverterNeverOverwritesAnExistingOutput) {
+  const std::string source = sandbox.Path("clips/clip.avi");
+  ASSERT_TRUE(CreateDirectories(sandbox.Path("clips")));
+  ASSERT_TRUE(test::MakeLavfiClip(source, {160, 120, 1}));
+  sandbox.WriteFile("out/clip.mp4", "keep me");
+  MediaValues v = QueryMediaInfo(source);
+  ConvertListItemCore row("{TASK}", list, page);
+  row.SetTaskInfo("clip.avi", source, v.fileSize, "", v.duration, v.width, v.height);
+  ASSERT_TRUE(row.StartConversion());
+  ASSERT_TRUE(row.WaitForTranscoder(30s));
+  EXPECT_EQ(row.State(), TASK_FAILED);
+  EXPECT_EQ(sandbox.ReadFile("out/clip.mp4"), "keep me");
+}
+
+// The outcome needs progress seen and a clean exit; a failed run's partial output goes.
+TEST_F(ConvertListItemCoreTest, OutcomeOfEachConverterBehaviour) {
+  const struct {
+    const char* mode;
+    int state;
+    bool outputKept;
+    const char* reason;
+  } cases[] = {
+      {"ok", TASK_DONE, true, ""},
+      {"progress-na", TASK_DONE, true, ""},
+      {"silent-exit", TASK_FAILED, false, "reported no progress"},
+      {"exit-at-once", TASK_FAILED, false, "status 1: Conversion failed!"},
+      {"fail-after-progress", TASK_FAILED, false, "status 1: Error writing trailer"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.mode);
+    list->Clear();
+    page->Clear();
+    test::FakeConverter converter(sandbox.Folder(), c.mode);
+    auto row = FakeRow(std::string(c.mode) + ".avi");
+    ASSERT_TRUE(row->StartConversion());
+    ASSERT_TRUE(row->WaitForTranscoder(10s));
+    EXPECT_EQ(row->State(), c.state);
+    EXPECT_EQ(PathExists(row->OutputPath()), c.outputKept);
+    EXPECT_NE(row->FailureReason().find(c.reason), std::string::npos) << row->FailureReason();
+    ASSERT_TRUE(list->WaitForCount(1, 5s, WM_CONVERT_STATUS));
+    EXPECT_EQ(ListStatus()[0].wParam, c.state == TASK_DONE ? 3 : 9);
+    EXPECT_EQ(ListStatus()[0].text, row->TaskId());
+    EXPECT_EQ(ListStatus()[0].text2, "");
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(PageStatus().size(), c.state == TASK_DONE ? 1u : 0u);
+    EXPECT_EQ(ListStatus().size(), 1u);
+  }
+}
+
+TEST_F(ConvertListItemCoreTest, RunsTheConverterWithTheTasksCommandLine) {
+  test::FakeConverter converter(sandbox.Folder(), "ok", true);
+  auto row = FakeRow("a b.avi");
+  ASSERT_TRUE(row->StartConversion());
+  ASSERT_TRUE(row->WaitForTranscoder(10s));
+  const std::vector<std::string> expected = {"-i",
+                                             row->SourcePath(),
+                                             "-acodec",
+                                             "libfdk_aac",
+                                             "-ar",
+                                             "44100",
+                                             "-b:a",
+                                             "128K",
+                                             "-ac",
+                                             "2",
+                                             "-vcodec",
+                                             "libx264",
+                                             "-r",
+                                             "24000/1001",
+                                             "-s",
+                                             "1280x720",
+                                             "-b:v",
+                                             "4000K",
+                                             sandbox.Path("out/a b.mp4")};
+  EXPECT_EQ(converter.Args(), expected);
+}
+
+TEST_F(ConvertListItemCoreTest, ShowsProgressWhileRunning) {
+  test::FakeConverter converter(sandbox.Folder(), "hold");
+  auto row = FakeRow("clip.avi", "4000");  // the fake reports 2 s of 4
+  ASSERT_TRUE(row->StartConversion());
+  EXPECT_TRUE(test::WaitFor([&] { return row->Progress() == 50; }));
+  EXPECT_EQ(row->State(), TASK_CONVERTING);
+  EXPECT_TRUE(row->ProgressVisible());
+  sandbox.WriteFile("out/clip.mp4.release", "0");
+  ASSERT_TRUE(row->WaitForTranscoder(10s));
+  EXPECT_EQ(row->State(), TASK_DONE);
+}
+
+TEST_F(ConvertListItemCoreTest, StartFailuresFailTheTaskAndSayWhy) {
+  const struct {
+    const char* what;
+    const char* size;
+    const char* converter;
+    const char* box;
+  } cases[] = {
+      {"zero profile field", "0", "", kUnusableProfileText},
+      {"no converter", "10000000", "/nonexistent/ffmpeg/ffmpeg", kSpawnFailedText},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    list->Clear();
+    SetConverterOverrideForTesting(c.converter);
+    ConvertListItemCore row("{T}", list, page);
+    row.SetTaskInfo("x.avi", sandbox.Path("x.avi"), c.size, "", "60000", "1280", "720");
+    row.StartConversion();
+    ASSERT_TRUE(row.WaitForTranscoder(10s));
+    EXPECT_EQ(row.State(), TASK_FAILED);
+    EXPECT_FALSE(row.TranscoderActive());
+    ASSERT_TRUE(list->WaitForCount(1, 5s, WM_CONVERT_STATUS));
+    EXPECT_EQ(ListStatus()[0].wParam, 9);
+    EXPECT_EQ(ListStatus()[0].text, "{T}");
+    EXPECT_EQ(ListStatus()[0].text2, c.box);
+  }
+}
+
+// A stop ends this task's converter only, deletes the partial output and asks the list to
+// remove the task; a converter that never writes is stopped too.
+TEST_F(ConvertListItemCoreTest, StopEndsOnlyItsOwnConverter) {
+  // Another program's process that happens to be called ffmpeg.
+  ASSERT_TRUE(CreateDirectories(sandbox.Path("other")));
+  std::filesystem::copy_file("/bin/sleep", sandbox.Path("other/ffmpeg"));
+  ChildProcess bystander;
+  ASSERT_TRUE(bystander.Start({sandbox.Path("other/ffmpeg"), "600"}));
+
+  for (const char* mode : {"hang", "progress-then-hang"}) {
+    SCOPED_TRACE(mode);
+    list->Clear();
+    test::FakeConverter converter(sandbox.Folder(), mode);
+    auto row = FakeRow(std::string(mode) + ".avi");
+    ASSERT_TRUE(row->StartConversion());
+    ASSERT_TRUE(test::WaitFor([&] { return PathExists(row->OutputPath()); }));
+    pid_t pid = converter.Pid();
+    ASSERT_TRUE(test::ProcessAlive(pid));
+    ASSERT_TRUE(row->RequestStop());
+    ASSERT_TRUE(row->WaitForTranscoder(5s));
+    EXPECT_EQ(row->State(), TASK_CANCELLED);
+    EXPECT_EQ(row->Progress(), 0);
+    EXPECT_FALSE(PathExists(row->OutputPath()));
+    EXPECT_FALSE(test::ProcessAlive(pid));
+    ASSERT_TRUE(list->WaitForCount(1, 5s, WM_CONVERT_STATUS));
+    EXPECT_EQ(ListStatus()[0].wParam, 4);
+    EXPECT_EQ(ListStatus()[0].text, row->TaskId());
+  }
+  EXPECT_TRUE(bystander.Running());
+  bystander.Kill(SIGKILL);
+}
+
+TEST_F(ConvertListItemCoreTest, StopNeverDeletesAFileThatExistedBefore) {
+  test::FakeConverter converter(sandbox.Folder(), "hang");
+  auto row = FakeRow("clip.avi");
+  sandbox.WriteFile("out/clip.mp4", "earlier file");
+  ASSERT_TRUE(row->StartConversion());
+  ASSERT_TRUE(test::WaitFor([&] { return test::ProcessAlive(converter.Pid()); }));
+  ASSERT_TRUE(row->RequestStop());
+  ASSERT_TRUE(row->WaitForTranscoder(5s));
+  EXPECT_EQ(row->State(), TASK_CANCELLED);
+  EXPECT_EQ(sandbox.ReadFile("out/clip.mp4"), "earlier file");
+}
+
+TEST_F(ConvertListItemCoreTest, InterruptForExitKeepsTheTaskAndPostsNothing) {
+  for (bool exiting : {true, false}) {
+    SCOPED_TRACE(exiting ? "exiting" : "not exiting");
+    list->Clear();
+    test::FakeConverter converter(sandbox.Folder(), "progress-then-hang");
+    auto row = FakeRow(exiting ? "exit.avi" : "stay.avi");
+    ASSERT_TRUE(row->StartConversion());
+    ASSERT_TRUE(test::WaitFor([&] { return row->Progress() > 0; }));
+    ASSERT_TRUE(row->Interrupt(exiting));
+    EXPECT_EQ(row->State(), TASK_INTERRUPTED);
+    ASSERT_TRUE(row->WaitForTranscoder(2000ms));
+    EXPECT_EQ(row->State(), TASK_CANCELLED);
+    EXPECT_FALSE(PathExists(row->OutputPath()));
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(ListStatus().size(), exiting ? 0u : 1u);
+  }
+}
+
+TEST_F(ConvertListItemCoreTest, DestroyingARunningRowStopsItsConverter) {
+  test::FakeConverter converter(sandbox.Folder(), "hang");
+  auto row = FakeRow("clip.avi");
+  ASSERT_TRUE(row->StartConversion());
+  ASSERT_TRUE(test::WaitFor([&] { return test::ProcessAlive(converter.Pid()); }));
+  pid_t pid = converter.Pid();
+  row.reset();
+  EXPECT_FALSE(test::ProcessAlive(pid));
+  EXPECT_EQ(ListStatus().size(), 0u);
+}
+
+TEST_F(ConvertListItemCoreTest, RowButtons) {
+  test::FakeConverter converter(sandbox.Folder(), "hang");
+  auto waiting = FakeRow("w.avi");
+  ASSERT_TRUE(waiting->SetState(TASK_WAITING));
+  EXPECT_TRUE(waiting->ShowsPinButton());
+  waiting->OnPinButton();
+  waiting->OnCancelButton();  // not running: the list is asked to remove it
+  auto messages = list->Messages();
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_EQ(messages[0].id, WM_TASK_COMMAND);
+  EXPECT_EQ(messages[0].text, waiting->TaskId());
+  EXPECT_EQ(messages[0].text2, "上移至顶部");
+  EXPECT_EQ(messages[1].id, WM_CONVERT_STATUS);
+  EXPECT_EQ(messages[1].wParam, 4);
+  EXPECT_EQ(messages[1].text, waiting->TaskId());
+
+  list->Clear();
+  auto running = FakeRow("r.avi");
+  ASSERT_TRUE(running->StartConversion());
+  EXPECT_FALSE(running->ShowsPinButton());
+  EXPECT_FALSE(running->SetState(TASK_WAITING));  // the transcoder owns the state now
+  running->OnCancelButton();                      // running: stop, then code 4 from the run
+  ASSERT_TRUE(running->WaitForTranscoder(5s));
+  EXPECT_EQ(running->State(), TASK_CANCELLED);
+  ASSERT_TRUE(list->WaitForCount(1, 5s));
+  EXPECT_EQ(list->Messages()[0].wParam, 4);
+
+  for (int state : {TASK_NEW, TASK_DONE, TASK_FAILED, TASK_INTERRUPTED, TASK_CANCELLED}) {
+    auto row = FakeRow("s.avi");
+    row->SetState(state);
+    EXPECT_EQ(row->ShowsPinButton(), state != TASK_DONE) << state;
+  }
+}
+
+}  // namespace
+}  // namespace brisel
