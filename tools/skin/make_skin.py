@@ -370,7 +370,6 @@ def r_shadow_ring(spec, k, state, w, h):
 def r_toast(spec, k, state, w, h):
     c = Canvas(w, h)
     c.rrect(0, 0, w, h, 8, fill="column")
-    c.rrect(0.5, 0.5, w - 0.5, h - 0.5, 7.5, outline=(255, 255, 255, 22), width=1)
     c.rrect(w / 2 - 14, h - 13, w / 2 + 14, h - 10, 1.5, fill="amber")
     return c.finish()
 
@@ -503,7 +502,7 @@ def r_logo(spec, k, state, w, h):
     return img
 
 
-NAV_BG = [None, (255, 255, 255, 10), (255, 255, 255, 22)]
+NAV_BG = [None, (255, 255, 255, 16), (255, 255, 255, 26)]
 
 
 def r_nav_item(spec, k, state, w, h):

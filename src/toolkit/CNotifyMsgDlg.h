@@ -1,0 +1,98 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+#include <map>
+
+#include "toolkit/ShadowSet.h"
+#include "toolkit/WindowDrag.h"
+
+namespace brisel {
+
+class CKbcButton;
+
+// What a notification dialog asks.
+enum NotifyKind : int {
+  NOTIFY_DELETE_CONVERTED = 1,  // "删除转码视频": 确认 / 取消, "彻底删除源文件"
+  NOTIFY_CANCEL_TASK = 2,       // "取消任务": 确认 / 取消
+  NOTIFY_EXIT = 3,              // "退出提示": 后台运行 / 完全退出
+  NOTIFY_DUPLICATE_NAME = 4,    // "重名任务": 继续 / 跳过
+  NOTIFY_DELETE_TASK = 5,       // "删除任务": 确认 / 取消
+};
+
+// The answer, read by the caller after the modal run.
+enum NotifyResult : int {
+  NOTIFY_NO_CHOICE = 0,            // Esc, Enter, or a button without its own code
+  NOTIFY_DELETE = 10,              // kind 1 "确认"
+  NOTIFY_DELETE_WITH_SOURCE = 11,  // kind 1 "确认" with "彻底删除源文件" ticked
+  NOTIFY_RUN_HIDDEN = 21,          // "后台运行"
+  NOTIFY_QUIT = 22,                // "完全退出"
+  NOTIFY_KEEP_BOTH = 30,           // kind 4 "继续"
+  NOTIFY_SKIP = 31,                // kind 4 "跳过"
+  NOTIFY_CANCEL_CONFIRMED = 40,    // kind 2 "确认"
+  NOTIFY_CANCEL_DECLINED = 41,     // kind 2 "取消"
+  NOTIFY_CLOSED = 42,              // the close button
+};
+
+// Control ids of the notification dialog.
+enum NotifyControl : int {
+  IDC_NOTIFY_CLOSE = 1006,
+  IDC_NOTIFY_CONFIRM = 1046,
+  IDC_NOTIFY_CANCEL = 1047,
+  IDC_NOTIFY_NO_PROMPT = 1048,
+  IDC_NOTIFY_DELETE_SOURCE = 1049,
+  IDC_NOTIFY_CONTINUE = 1050,
+  IDC_NOTIFY_SKIP = 1051,
+  IDC_NOTIFY_RUN_HIDDEN = 1053,
+  IDC_NOTIFY_QUIT = 1054,
+};
+
+// The skinned, modal 460 x 300 notification dialog: a dark title band (which drags it), a
+// message, the kind's buttons, a close button and its own drop shadow. Run it with exec()
+// and read GetNotifyResult(). Esc and Enter close it with no choice. UI thread only.
+class CNotifyMsgDlg : public QDialog {
+  Q_OBJECT
+
+ public:
+  // `name` is shown by kind 4 inside 《》 (callers shorten long names with ShortName).
+  CNotifyMsgDlg(QWidget* parent, int kind, const QString& name = QString());
+  ~CNotifyMsgDlg() override;
+
+  // Sets the title, the message and the visible buttons; kinds 1-3 also tick
+  // "彻底删除源文件" from the DeleteOrigin setting.
+  void SetKind(int kind);
+
+  int Kind() const { return m_nKind; }
+  int GetNotifyResult() const { return m_nResult; }
+  const QString& Title() const { return m_strTitle; }
+  const QString& MessageText() const { return m_strMessage; }
+  CKbcButton* Button(int id) const;
+  ShadowSet& Shadows() { return m_shadows; }
+  void DestroyShadows() { m_shadows.DestroyShadows(); }
+
+  // A name longer than 10 characters as its first 10 followed by "...".
+  static QString ShortName(const QString& name);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  void OnInitDialog();
+  void OnButton(int id);
+  void Finish(int result);
+
+  std::map<int, CKbcButton*> m_buttons;
+  QString m_strTitle, m_strMessage;
+  ShadowSet m_shadows{ShadowOwner::NotifyDialog};
+  int m_nKind;
+  int m_nResult = NOTIFY_NO_CHOICE;
+  QString m_strName;
+  WindowDrag m_drag;
+};
+
+}  // namespace brisel

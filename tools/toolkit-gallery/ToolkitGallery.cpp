@@ -1,0 +1,422 @@
+// toolkit-gallery OUTDIR
+//
+// Writes one PNG per toolkit window and control in each of its states, plus contact sheets
+// (buttons.png, windows in context), for reviewers to look at. Runs on the offscreen
+// platform unless QT_QPA_PLATFORM says otherwise. Nothing is written outside OUTDIR.
+
+#include <QApplication>
+#include <QDir>
+#include <QMouseEvent>
+#include <QPainter>
+
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+#include "app/AppSettings.h"
+#include "toolkit/CClientFrameDlg.h"
+#include "toolkit/CComboboxEx.h"
+#include "toolkit/CGIFImage.h"
+#include "toolkit/CKbcButton.h"
+#include "toolkit/CLeftMenuDlg.h"
+#include "toolkit/CMenuDlg.h"
+#include "toolkit/CMsgBoxDlg.h"
+#include "toolkit/CMyProgressBar.h"
+#include "toolkit/CNotifyMsgDlg.h"
+#include "toolkit/CSetContentDlg.h"
+#include "toolkit/ShadowSet.h"
+#include "toolkit/SkinPainting.h"
+#include "toolkit/SkinResources.h"
+
+using namespace brisel;
+
+namespace {
+
+constexpr QRgb kDesktop = 0xFFDADDE2;  // backdrop the windows are shown on
+
+QString g_out;
+int g_written = 0;
+
+void Save(const QImage& image, const QString& name) {
+  QString path = g_out + "/" + name + ".png";
+  if (image.save(path)) {
+    ++g_written;
+  } else {
+    std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+  }
+}
+
+void SendEnter(QWidget* w) {
+  QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), w->mapToGlobal(QPointF(1, 1)));
+  QCoreApplication::sendEvent(w, &enter);
+}
+
+void SendMouse(QWidget* w, QEvent::Type type, QPoint pos, Qt::MouseButton button,
+               Qt::MouseButtons buttons) {
+  QMouseEvent event(type, QPointF(pos), w->mapToGlobal(QPointF(pos)), button, buttons,
+                    Qt::NoModifier);
+  QCoreApplication::sendEvent(w, &event);
+}
+
+// A plain host that paints one colour behind its children.
+class Host : public QWidget {
+ public:
+  Host(QSize size, QRgb colour) : m_colour(colour) { resize(size); }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter(this).fillRect(rect(), QColor::fromRgba(m_colour));
+  }
+
+ private:
+  QRgb m_colour;
+};
+
+// Sheet: labelled images laid out in rows.
+class Sheet {
+ public:
+  explicit Sheet(int width) : m_width(width) {}
+  void Add(const QString& label, const QImage& image) { m_items.push_back({label, image}); }
+  void NewRow() { m_items.push_back({QString(), QImage()}); }
+  QImage Render(const QString& title) const {
+    struct Placed {
+      int x, y;
+    };
+    std::vector<Placed> places;
+    int x = 20, y = 56, rowHeight = 0;
+    for (const auto& item : m_items) {
+      if (item.image.isNull()) {
+        x = 20;
+        y += rowHeight + 16;
+        rowHeight = 0;
+        places.push_back({0, 0});
+        continue;
+      }
+      if (x + item.image.width() > m_width - 20 && x > 20) {
+        x = 20;
+        y += rowHeight + 16;
+        rowHeight = 0;
+      }
+      places.push_back({x, y});
+      x += item.image.width() + 24;
+      rowHeight = std::max(rowHeight, item.image.height() + 20);
+    }
+    QImage out(m_width, y + rowHeight + 20, QImage::Format_ARGB32_Premultiplied);
+    out.fill(QColor::fromRgba(0xFFFFFFFF));
+    QPainter p(&out);
+    DrawSkinText(p, QRect(20, 14, m_width - 40, 30), title, SkinFont(18), skin::kColumn);
+    for (std::size_t i = 0; i < m_items.size(); ++i) {
+      if (m_items[i].image.isNull()) continue;
+      p.drawImage(places[i].x, places[i].y, m_items[i].image);
+      DrawSkinText(p, QRect(places[i].x, places[i].y + m_items[i].image.height() + 2, 400, 16),
+                   m_items[i].label, SkinFont(11), skin::kGreyText);
+    }
+    return out;
+  }
+
+ private:
+  struct Item {
+    QString label;
+    QImage image;
+  };
+  int m_width;
+  std::vector<Item> m_items;
+};
+
+// ---------------------------------------------------------------- buttons
+
+struct ButtonCase {
+  const char* name;
+  int style;
+  const char* image;
+  const char* caption;
+  int width, height, cellWidth, cellHeight;
+  int background;
+  bool checkBox;
+  QRgb host;
+};
+
+const ButtonCase kButtons[] = {
+    {"s0-add", 0, "FP\\AddFile.png", "添加", 64, 30, 0, 0, 0, false, skin::kLighter},
+    {"s0-convert", 0, "FP\\Convert.png", "转码", 64, 30, 0, 0, 0, false, skin::kLighter},
+    {"s0-delete", 0, "FP\\Delete.png", "删除", 64, 30, 0, 0, 0, false, skin::kPage},
+    {"s0-minimise", 0, "Comm\\Min.png", "", 18, 18, 0, 0, 2, false, skin::kLighter},
+    {"s0-close", 0, "Comm\\Close.png", "", 18, 18, 0, 0, 2, false, skin::kLighter},
+    {"s0-dialog-close", 0, "Msg\\Close.png", "", 24, 24, 0, 0, 3, false, skin::kTitleBand},
+    {"s1-image-only", 1, "FP\\ConvertList.png", "", 18, 18, 0, 0, 0, false, skin::kPage},
+    {"s2-navigation", 2, "FP\\FlyScreen.png", "飞屏", 160, 48, 0, 0, 4, true, skin::kColumn},
+    {"s3-confirm", 3, "Msg\\Button.png", "确认", 90, 30, 0, 0, 2, false, skin::kPage},
+    {"s3-run-hidden", 3, "Msg\\RunHide.png", "后台运行", 90, 30, 0, 0, 2, false, skin::kPage},
+    {"s3-check-box", 3, "Msg\\Check.png", "彻底删除源文件", 250, 18, 0, 0, 1, true, skin::kPage},
+    {"s3-radio", 3, "Setting\\Radio.png", "1080P画质 (1K及以下手机)", 200, 18, 0, 0, 1, true,
+     skin::kPage},
+    {"s4-check-update", 4, "Setting\\Button.png", "检测更新", 70, 26, 90, 30, 1, false,
+     skin::kPage},
+    {"s4-change", 4, "Setting\\Button.png", "修改", 70, 26, 90, 30, 1, false, skin::kPage},
+    {"s5-clean", 5, "Convert\\CleanBtn.png", "清空已完成", 86, 16, 16, 16, 8, false, skin::kPage},
+    {"s6-quit", 6, "", "完全退出", 90, 30, 0, 0, 6, false, skin::kPage},
+    {"s6-pin", 6, "", "置顶", 35, 20, 0, 0, 1, false, skin::kPage},
+    {"s7-cancel", 7, "Convert\\Close.png", "取消", 64, 30, 64, 30, 6, false, skin::kPage},
+};
+
+void Buttons() {
+  Sheet sheet(1180);
+  const char* states[] = {"normal", "over", "pressed", "disabled", "checked"};
+  for (const ButtonCase& c : kButtons) {
+    for (int state = 0; state < 5; ++state) {
+      if (state == 4 && !c.checkBox) continue;
+      Host host(QSize(c.width + 16, c.height + 16), c.host);
+      CKbcButton button(1000, &host,
+                        c.checkBox ? CKbcButton::Mode::CheckBox : CKbcButton::Mode::Push);
+      button.SetImage(*c.image ? SkinPath(QString::fromUtf8(c.image)) : QString(),
+                      QString::fromUtf8(c.caption));
+      button.SetStyle(c.style);
+      button.SetBackground(c.background);
+      if (c.cellWidth) button.SetCellSize(c.cellWidth, c.cellHeight);
+      button.move(8, 8);
+      button.SetSize(c.width, c.height);
+      if (state == 1) SendEnter(&button);
+      if (state == 2) button.setDown(true);
+      if (state == 3) button.SetDisabled(true);
+      if (state == 4) button.SetChecked(true);
+      QImage image = host.grab().toImage();
+      Save(image, QString("button-%1-%2").arg(c.name, states[state]));
+      sheet.Add(QString("%1 %2").arg(c.name, states[state]), image.scaled(image.size() * 2));
+    }
+    sheet.NewRow();
+  }
+  Save(sheet.Render("CKbcButton: every style, normal / over / pressed / disabled / checked (2x)"),
+       "buttons");
+}
+
+// ---------------------------------------------------------------- windows with shadows
+
+// Draws `window` with its shadow windows (as the compositor would) on the desktop colour.
+QImage WithShadows(QWidget* window, ShadowSet& shadows, int margin = 28) {
+  QRect client(window->mapToGlobal(QPoint(0, 0)), window->size());
+  QRect area = client.adjusted(-margin, -margin, margin, margin);
+  QImage out(area.size(), QImage::Format_ARGB32_Premultiplied);
+  out.fill(QColor::fromRgba(kDesktop));
+  QPainter p(&out);
+  for (int i = 0; i < 4; ++i) {
+    CClientFrameDlg* frame = shadows.Shadow(i);
+    if (frame) p.drawImage(frame->geometry().topLeft() - area.topLeft(), frame->Composed());
+  }
+  p.drawImage(client.topLeft() - area.topLeft(), window->grab().toImage());
+  return out;
+}
+
+void Toast() {
+  Host page(QSize(600, 200), skin::kPage);
+  CMsgBoxDlg toast(&page);
+  toast.ShowToast(TOAST_PATH_TOO_LONG);
+  while (toast.IsTimerActive(CMsgBoxDlg::TIMER_FADE_IN)) toast.OnTimer(CMsgBoxDlg::TIMER_FADE_IN);
+  for (int kind : {TOAST_ALREADY_CONVERTED, TOAST_PATH_TOO_LONG, TOAST_UP_TO_DATE}) {
+    toast.ShowToast(kind);
+    QImage out(315 + 80, 80 + 80, QImage::Format_ARGB32_Premultiplied);
+    out.fill(QColor::fromRgba(skin::kPage));
+    QPainter(&out).drawImage(40, 40, toast.Render());
+    Save(out, QString("toast-kind%1").arg(kind));
+  }
+}
+
+void NotifyDialogs() {
+  AppSettings settings = *theSettings;
+  for (int kind = 1; kind <= 5; ++kind) {
+    CNotifyMsgDlg dialog(nullptr, kind, CNotifyMsgDlg::ShortName("我的旅行记录2016夏天.mp4"));
+    dialog.move(100, 100);
+    dialog.show();
+    if (kind == 1) SendEnter(dialog.Button(IDC_NOTIFY_CONFIRM));
+    Save(WithShadows(&dialog, dialog.Shadows()), QString("notify-kind%1").arg(kind));
+    dialog.hide();
+  }
+  *theSettings = settings;
+}
+
+// ---------------------------------------------------------------- menus
+
+void LeftMenus() {
+  struct Case {
+    const char* name;
+    std::function<void(CLeftMenuDlg&)> act;
+  };
+  const Case cases[] = {
+      {"share-selected", [](CLeftMenuDlg&) {}},
+      {"convert-selected",
+       [](CLeftMenuDlg& m) {
+         SendMouse(&m, QEvent::MouseButtonPress, QPoint(80, 120), Qt::LeftButton, Qt::LeftButton);
+         SendMouse(&m, QEvent::MouseButtonRelease, QPoint(80, 120), Qt::LeftButton, Qt::NoButton);
+       }},
+      {"settings-selected", [](CLeftMenuDlg& m) { m.Button(IDC_MENU_SETTINGS)->click(); }},
+      {"settings-selected-share-over",
+       [](CLeftMenuDlg& m) {
+         m.Button(IDC_MENU_SETTINGS)->click();
+         SendEnter(m.Button(IDC_MENU_SHARE));
+       }},
+  };
+  for (const Case& c : cases) {
+    Host host(QSize(160, 630), skin::kColumn);
+    CLeftMenuDlg menu({}, &host);
+    menu.resize(160, 630);
+    menu.LayoutItems();
+    c.act(menu);
+    Save(menu.grab().toImage(), QString("leftmenu-%1").arg(c.name));
+  }
+}
+
+void PickLists() {
+  Host owner(QSize(200, 200), skin::kPage);
+  CMenuDlg addresses(MENU_ADDRESSES, {}, &owner);
+  addresses.SetTexts({"192.168.1.20", "10.0.0.5", "172.16.3.9"});
+  addresses.SetCurrentText("192.168.1.20");
+  Save(addresses.grab().toImage(), "picklist-kind2");
+  addresses.show();
+  SendMouse(&addresses, QEvent::MouseMove, QPoint(40, 33), Qt::NoButton, Qt::NoButton);
+  Save(addresses.grab().toImage(), "picklist-kind2-row2-over");
+  SendMouse(&addresses, QEvent::MouseMove, QPoint(40, 11), Qt::NoButton, Qt::NoButton);
+  Save(addresses.grab().toImage(), "picklist-kind2-current-over");
+
+  CMenuDlg formats(MENU_OUTPUT_FORMAT, {}, &owner);
+  formats.SetTexts({"3D-1080P", "3D-2K", "360°-1080P", "360°-2K"});
+  formats.SetCurrentText("3D-2K");
+  Save(formats.grab().toImage(), "picklist-kind3");
+}
+
+// ---------------------------------------------------------------- pages
+
+void Controls() {
+  Sheet sheet(900);
+  Host host(QSize(360, 60), skin::kPage);
+  CMyProgressBar bar(1000, &host);
+  bar.setGeometry(20, 26, 142, 8);
+  for (int pos : {0, 40, 100}) {
+    bar.SetPos(pos);
+    sheet.Add(QString("CMyProgressBar %1").arg(pos), host.grab().toImage().scaled(720, 120));
+  }
+  sheet.NewRow();
+  Host comboHost(QSize(200, 40), skin::kLighter);
+  CComboboxEx combo(1007, &comboHost);
+  combo.setGeometry(10, 9, 126, 22);
+  combo.SetImage(SkinPath("FP\\IPCombo.png"));
+  combo.SetText("192.168.1.20");
+  sheet.Add("CComboboxEx", comboHost.grab().toImage().scaled(400, 80));
+  SendEnter(&combo);
+  sheet.Add("CComboboxEx over", comboHost.grab().toImage().scaled(400, 80));
+  sheet.NewRow();
+  for (const char* gif : {"FP\\Coning.gif", "LeftMenu\\ConvertList.gif", "FP\\ConvertList.gif"}) {
+    Host gifHost(QSize(64, 64), QString(gif).startsWith("Left") ? skin::kColumn : skin::kPage);
+    CGIFImage image(1055, &gifHost);
+    image.setGeometry(8, 8, 48, 48);
+    image.LoadGif(SkinPath(gif));
+    if (QString(gif).startsWith("FP\\Coning")) image.SetDrawMode(GIF_MODE_BADGE);
+    if (QString(gif).startsWith("Left")) image.SetDrawMode(GIF_MODE_TOP_BAND);
+    for (int frame = 0; frame < image.FrameCount(); frame += 3) {
+      image.Movie()->jumpToFrame(frame);
+      sheet.Add(QString("%1 #%2").arg(gif).arg(frame), gifHost.grab().toImage().scaled(128, 128));
+    }
+    sheet.NewRow();
+  }
+  Save(sheet.Render("Progress bar, drop-down, animations (2x)"), "controls");
+}
+
+void SettingsPage() {
+  Host host(QSize(808, 522), skin::kPage);
+  CSetContentDlg page({}, &host);
+  page.resize(808, 522);
+  page.SetupControls();
+  page.ShowCurrentSettings();
+  Save(page.grab().toImage(), "settings-page");
+}
+
+// The main window's frame as the program shows it: left menu, header band, a page.
+void MainWindowMock(const char* name, std::function<void(QWidget* content)> fill,
+                    std::function<void(CLeftMenuDlg&)> menuAct) {
+  Host window(QSize(972, 630), skin::kPage);
+  window.setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+  window.move(200, 150);
+  CLeftMenuDlg menu({}, &window);
+  menu.resize(160, 630);
+  menu.LayoutItems();
+  menuAct(menu);
+  Host header(QSize(812, 54), skin::kLighter);
+  header.setParent(&window);
+  header.move(160, 0);
+  Host line(QSize(812, 1), 0xFFDDDDDD);
+  line.setParent(&window);
+  line.move(160, 55);
+  CKbcButton minimise(1005, &header), close(1006, &header);
+  for (auto* b : {&minimise, &close}) b->SetBackground(BACKGROUND_LIGHTER);
+  minimise.SetImage(SkinPath("Comm\\Min.png"), QString());
+  close.SetImage(SkinPath("Comm\\Close.png"), QString());
+  minimise.move(812 - 66, 18);
+  close.move(812 - 36, 18);
+  minimise.SetSize(18, 18);
+  close.SetSize(18, 18);
+  QWidget content(&window);
+  content.setGeometry(160, 56, 808, 522);
+  fill(&content);
+  window.show();
+  ShadowSet shadows(ShadowOwner::MainWindow);
+  shadows.CreateShadows(&window);
+  Save(WithShadows(&window, shadows, 40), name);
+}
+
+void ShadowRing() {
+  Host window(QSize(972, 630), skin::kPage);
+  window.setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+  window.move(200, 150);
+  window.show();
+  ShadowSet shadows(ShadowOwner::MainWindow);
+  shadows.CreateShadows(&window);
+  Save(WithShadows(&window, shadows, 40), "shadow-ring-main");
+  for (int i = 0; i < 4; ++i) {
+    QImage fallback(shadows.Shadow(i)->size(), QImage::Format_ARGB32_Premultiplied);
+    QPainter p(&fallback);
+    CClientFrameDlg::PaintFallback(p, shadows.Shadow(i)->Kind(), fallback.size());
+    p.end();
+    Save(fallback, QString("shadow-fallback-kind%1").arg(i + 1));
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: toolkit-gallery OUTDIR\n");
+    return 2;
+  }
+  g_out = QString::fromLocal8Bit(argv[1]);
+  if (!QDir().mkpath(g_out)) {
+    std::fprintf(stderr, "cannot create %s\n", argv[1]);
+    return 1;
+  }
+  // The pictures show a configured program without touching any config.ini.
+  static AppSettings settings;
+  settings.m_nKeepAwake = 1;
+  settings.m_nConvertRatio = 1;
+  settings.m_nDeleteOrigin = 1;
+  settings.m_nExitWndType = 1;
+  theSettings = &settings;
+
+  Buttons();
+  Toast();
+  NotifyDialogs();
+  LeftMenus();
+  PickLists();
+  Controls();
+  SettingsPage();
+  ShadowRing();
+  MainWindowMock(
+      "window-settings",
+      [](QWidget* content) {
+        auto* page = new CSetContentDlg({}, content);
+        page->resize(808, 522);
+        page->SetupControls();
+        page->ShowCurrentSettings();
+      },
+      [](CLeftMenuDlg& m) { m.Button(IDC_MENU_SETTINGS)->click(); });
+  std::printf("%d pictures written to %s\n", g_written, argv[1]);
+  return g_written > 0 ? 0 : 1;
+}
