@@ -1,0 +1,257 @@
+#include "BriselUIFiles/ConvertListCore.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include "BriselUIFiles/QueueFile.h"
+
+namespace brisel {
+namespace {
+
+constexpr std::chrono::milliseconds kStopAllWait{2000};
+
+bool In(int state, std::initializer_list<int> states) {
+  return std::find(states.begin(), states.end(), state) != states.end();
+}
+
+}  // namespace
+
+ConvertListCore::ConvertListCore(MessageTargetRef self, MessageTargetRef page,
+                                 ConvertListHost* host)
+    : m_pSelf(std::move(self)), m_pPage(std::move(page)), m_pHost(host) {}
+
+ConvertListCore::~ConvertListCore() = default;
+
+bool ConvertListCore::HandleMessage(const Message& message) {
+  if (message.id == WM_CONVERT_STATUS) {
+    OnTaskStatus(static_cast<int>(message.wParam), message.text, message.text2);
+    return true;
+  }
+  if (message.id == WM_TASK_COMMAND) {
+    OnTaskCommand(message.text, message.text2);
+    return true;
+  }
+  return false;
+}
+
+void ConvertListCore::LoadQueueFile() {
+  auto entries = ReadQueueFile(QueueFilePath());
+  if (!entries) return;
+  for (const QueueFileEntry& e : *entries) {
+    AddLoadedTask(e.VideoName, e.VideoPath, e.VideoSize, e.VideoScreenPath, e.VideoTime,
+                  e.VideoWidth, e.VideoHeight, e.VideoConvertType);
+  }
+}
+
+bool ConvertListCore::SaveQueueFile() {
+  std::vector<QueueFileEntry> entries;
+  for (const LISTITEM_ST& t : m_TaskList) {
+    if (t.Row->State() != TASK_DONE) continue;
+    entries.push_back({t.VideoName, t.Row->OutputPath(), t.VideoSize, t.VideoScreenPath,
+                       t.VideoTime, t.VideoWidth, t.VideoHeight, TASK_DONE});
+  }
+  return WriteQueueFile(QueueFilePath(), entries);
+}
+
+LISTITEM_ST ConvertListCore::MakeRecord(const std::string& videoName, const std::string& videoPath,
+                                        const std::string& videoSize,
+                                        const std::string& videoScreenPath,
+                                        const std::string& videoTime, const std::string& videoWidth,
+                                        const std::string& videoHeight) {
+  LISTITEM_ST t{videoName,   videoSize, videoScreenPath, videoTime, videoWidth,
+                videoHeight, videoPath, NewTaskId(),     nullptr};
+  t.Row = std::make_unique<ConvertListItemCore>(t.TaskId, m_pSelf, m_pPage);
+  t.Row->SetTaskInfo(videoName, videoPath, videoSize, videoScreenPath, videoTime, videoWidth,
+                     videoHeight);
+  return t;
+}
+
+std::string ConvertListCore::AddTask(const std::string& videoName, const std::string& videoPath,
+                                     const std::string& videoSize,
+                                     const std::string& videoScreenPath,
+                                     const std::string& videoTime, const std::string& videoWidth,
+                                     const std::string& videoHeight) {
+  LISTITEM_ST t = MakeRecord(videoName, videoPath, videoSize, videoScreenPath, videoTime,
+                             videoWidth, videoHeight);
+  std::string id = t.TaskId;
+  if (IsAnyConverting()) {
+    t.Row->SetState(TASK_WAITING);
+    PostToPage(1, t.VideoPath);
+    m_TaskList.insert(FirstInState({TASK_DONE, TASK_CANCELLED}), std::move(t));
+  } else {
+    m_TaskList.push_front(std::move(t));
+    Start(m_TaskList.begin());
+  }
+  return id;
+}
+
+std::string ConvertListCore::AddLoadedTask(
+    const std::string& videoName, const std::string& videoPath, const std::string& videoSize,
+    const std::string& videoScreenPath, const std::string& videoTime, const std::string& videoWidth,
+    const std::string& videoHeight, int state) {
+  LISTITEM_ST t = MakeRecord(videoName, videoPath, videoSize, videoScreenPath, videoTime,
+                             videoWidth, videoHeight);
+  if (In(state, {TASK_WAITING, TASK_CONVERTING, TASK_INTERRUPTED})) {
+    state = TASK_INTERRUPTED;
+    PostToPage(6, t.VideoPath);
+  }
+  t.Row->SetState(state);
+  if (state == TASK_DONE) t.Row->SetLoadedOutput(t.VideoPath);
+  std::string id = t.TaskId;
+  m_TaskList.push_back(std::move(t));
+  return id;
+}
+
+void ConvertListCore::Relayout() {
+  const int n = static_cast<int>(m_TaskList.size());
+  m_nContentHeight = n >= 6 ? n * kTaskRowHeight : m_nClientHeight;
+  int position = 1;
+  for (LISTITEM_ST& t : m_TaskList) t.Row->SetPosition(position++);
+  if (m_pHost) m_pHost->OnRelayout();
+}
+
+std::optional<int> ConvertListCore::FindTask(const std::string& path,
+                                             const std::string& name) const {
+  for (const LISTITEM_ST& t : m_TaskList) {
+    int state = t.Row->State();
+    if (t.VideoName == name && t.VideoPath == path && state != TASK_CANCELLED) return state;
+  }
+  return std::nullopt;
+}
+
+int ConvertListCore::CancelOrRemoveTask(const std::string& name, const std::string& path) {
+  for (LISTITEM_ST& t : m_TaskList) {
+    if (t.VideoName != name || t.VideoPath != path) continue;
+    if (t.Row->State() == TASK_CONVERTING && t.Row->RequestStop()) return 1;
+    if (In(t.Row->State(), {TASK_WAITING, TASK_INTERRUPTED})) {
+      PostTo(m_pSelf, Message(WM_CONVERT_STATUS, 4, 0, t.TaskId));
+      return 1;
+    }
+    return 0;
+  }
+  return 0;
+}
+
+void ConvertListCore::ClearFinished() {
+  m_TaskList.remove_if([](const LISTITEM_ST& t) {
+    return In(t.Row->State(), {TASK_DONE, TASK_CANCELLED});
+  });
+  Relayout();
+  SaveQueueFile();
+}
+
+void ConvertListCore::StopAll(bool exiting) {
+  for (LISTITEM_ST& t : m_TaskList) {
+    if (t.Row->State() != TASK_CONVERTING) continue;
+    if (t.Row->Interrupt(exiting)) t.Row->WaitForTranscoder(kStopAllWait);
+  }
+}
+
+bool ConvertListCore::IsAnyConverting() const {
+  return std::any_of(m_TaskList.begin(), m_TaskList.end(),
+                     [](const LISTITEM_ST& t) { return t.Row->State() == TASK_CONVERTING; });
+}
+
+void ConvertListCore::OnTaskStatus(int code, const std::string& taskId,
+                                   const std::string& boxText) {
+  if (code == 3) {
+    Iterator done = Find(taskId);
+    if (done != m_TaskList.end() && done->Row->State() == TASK_DONE) {
+      // Taken out first, so the searches below see the other tasks only.
+      std::list<LISTITEM_ST> taken;
+      taken.splice(taken.begin(), m_TaskList, done);
+      if (!IsAnyConverting()) {
+        Iterator next = FirstInState({TASK_WAITING});
+        if (next != m_TaskList.end()) {
+          m_TaskList.splice(m_TaskList.begin(), m_TaskList, next);
+          Start(m_TaskList.begin());
+        }
+      }
+      Iterator finished = FirstInState({TASK_DONE, 8});
+      LISTITEM_ST& t = taken.front();
+      PostToPage(0, t.VideoPath);
+      t.VideoPath = t.Row->OutputPath();
+      m_TaskList.splice(finished, taken, taken.begin());
+    }
+    Refresh();
+  } else if (code == 9) {
+    Iterator failed = Find(taskId);
+    if (failed != m_TaskList.end()) {
+      Iterator before = m_TaskList.end();
+      for (Iterator it = m_TaskList.begin(); it != m_TaskList.end(); ++it) {
+        if (it != failed && In(it->Row->State(), {TASK_INTERRUPTED, TASK_FAILED})) {
+          before = it;
+          break;
+        }
+      }
+      if (before == m_TaskList.end()) before = FirstInState({TASK_DONE});
+      if (before != failed) m_TaskList.splice(before, m_TaskList, failed);
+      PostToPage(9, failed->VideoPath);
+      StartNextIfIdle();
+    }
+    Refresh();
+    if (failed != m_TaskList.end() && !boxText.empty() && m_pHost) m_pHost->ShowMessageBox(boxText);
+  } else if (code == 4) {
+    Iterator gone = Find(taskId);
+    if (gone != m_TaskList.end()) {
+      if (gone->Row->TranscoderActive()) {
+        // Still converting: stop first; the transcoder asks for the removal once it has.
+        gone->Row->RequestStop();
+      } else {
+        std::string path = gone->VideoPath;
+        m_TaskList.erase(gone);
+        PostToPage(4, path);
+        StartNextIfIdle();
+      }
+    }
+    Refresh();
+  }
+}
+
+void ConvertListCore::OnTaskCommand(const std::string& taskId, const std::string& command) {
+  if (command != kMoveToTopCommand) return;
+  Iterator task = Find(taskId);
+  Iterator running = FirstInState({TASK_CONVERTING});
+  if (task == m_TaskList.end() || running == m_TaskList.end() || task == running) return;
+  m_TaskList.splice(std::next(running), m_TaskList, task);
+  Refresh();
+}
+
+void ConvertListCore::StartNextIfIdle() {
+  if (IsAnyConverting()) return;
+  Iterator next = FirstInState({TASK_WAITING});
+  if (next != m_TaskList.end()) Start(next);
+}
+
+const LISTITEM_ST* ConvertListCore::FindTaskById(const std::string& taskId) const {
+  for (const LISTITEM_ST& t : m_TaskList)
+    if (t.TaskId == taskId) return &t;
+  return nullptr;
+}
+
+ConvertListCore::Iterator ConvertListCore::Find(const std::string& taskId) {
+  return std::find_if(m_TaskList.begin(), m_TaskList.end(),
+                      [&](const LISTITEM_ST& t) { return t.TaskId == taskId; });
+}
+
+ConvertListCore::Iterator ConvertListCore::FirstInState(std::initializer_list<int> states) {
+  return std::find_if(m_TaskList.begin(), m_TaskList.end(),
+                      [&](const LISTITEM_ST& t) { return In(t.Row->State(), states); });
+}
+
+void ConvertListCore::Start(Iterator task) {
+  // A run that cannot start fails the task at once and posts code 9, so the queue moves on.
+  task->Row->StartConversion();
+  PostToPage(2, task->VideoPath);
+}
+
+void ConvertListCore::PostToPage(int code, const std::string& path) {
+  PostTo(m_pPage, Message(WM_CONVERT_STATUS, code, 0, path));
+}
+
+void ConvertListCore::Refresh() {
+  Relayout();
+  SaveQueueFile();
+}
+
+}  // namespace brisel

@@ -1,0 +1,354 @@
+#include "BriselUIFiles/ConvertListCore.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <sstream>
+
+#include "BriselUIFiles/QueueFile.h"
+#include "app/AppSettings.h"
+#include "app/MessageQueue.h"
+#include "platform/FileSystem.h"
+#include "support/FakeConverter.h"
+#include "support/RecordingTarget.h"
+#include "support/Sandbox.h"
+
+namespace brisel {
+namespace {
+
+using namespace std::chrono_literals;
+
+class RecordingHost : public ConvertListHost {
+ public:
+  void ShowMessageBox(const std::string& text) override { boxes.push_back(text); }
+  void OnRelayout() override { ++relayouts; }
+  std::vector<std::string> boxes;
+  int relayouts = 0;
+};
+
+// Queues whose running tasks use the fault-injecting converter in "hold" mode: a started task
+// converts until the test releases it.
+class ConvertListCoreTest : public ::testing::Test {
+ public:
+  void SetUp() override {
+    ASSERT_TRUE(LoadSettings(false));
+    theSettings->m_strConvertPath = sandbox.Path("out");
+    ASSERT_TRUE(CreateDirectories(sandbox.Path("out")));
+    queue = std::make_unique<ConvertListCore>(self, page, &host);
+  }
+
+  static std::string Source(const std::string& name) { return "/src/" + name + ".avi"; }
+
+  // Adds the task as a conversion request would.
+  std::string Add(const std::string& name) {
+    return queue->AddTask(name, Source(name), "10000000", "", "4000", "1280", "720");
+  }
+
+  // Builds the list "A(2) B(1) F(9) ..." directly: rows in the given states, no transcoder.
+  void Build(const std::string& spec) {
+    std::istringstream in(spec);
+    for (std::string item; in >> item;) {
+      std::string name = item.substr(0, item.find('('));
+      int state = std::stoi(item.substr(item.find('(') + 1));
+      std::string id =
+          queue->AddLoadedTask(name, Source(name), "10000000", "", "4000", "1280", "720", 0);
+      Row(name)->SetState(state);
+      if (state == TASK_DONE) Row(name)->SetLoadedOutput("/out/" + name + ".mp4");
+    }
+    page->Clear();
+  }
+
+  const LISTITEM_ST* Task(const std::string& name) const {
+    for (const LISTITEM_ST& t : queue->TaskList())
+      if (t.VideoName == name) return &t;
+    return nullptr;
+  }
+  ConvertListItemCore* Row(const std::string& name) const { return Task(name)->Row.get(); }
+  std::string Id(const std::string& name) const { return Task(name)->TaskId; }
+
+  std::string Order() const {
+    std::string out;
+    for (const LISTITEM_ST& t : queue->TaskList())
+      out += (out.empty() ? "" : " ") + t.VideoName + "(" + std::to_string(t.Row->State()) + ")";
+    return out;
+  }
+
+  // The share page's notifications as "code:path ...", then forgotten.
+  std::string PageNotes() {
+    std::string out;
+    for (const Message& m : page->Messages(WM_CONVERT_STATUS))
+      out += (out.empty() ? "" : " ") + std::to_string(m.wParam) + ":" + m.text;
+    page->Clear();
+    return out;
+  }
+
+  // Hands the queue's own messages to it until `until` holds (or nothing comes for long).
+  bool Pump(const std::function<bool()>& until, std::chrono::milliseconds timeout = 10s) {
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!until()) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      if (auto m = self->Wait(20ms)) queue->HandleMessage(*m);
+    }
+    return true;
+  }
+  void PumpPending() {
+    while (auto m = self->TryTake()) queue->HandleMessage(*m);
+  }
+
+  test::Sandbox sandbox;
+  test::FakeConverter converter{sandbox.Folder(), "hold"};
+  std::shared_ptr<MessageQueue> self = std::make_shared<MessageQueue>();
+  std::shared_ptr<test::RecordingTarget> page = test::RecordingTarget::Create();
+  RecordingHost host;
+  std::unique_ptr<ConvertListCore> queue;
+};
+
+TEST_F(ConvertListCoreTest, PlacementRules) {
+  const struct {
+    const char* what;
+    const char* before;
+    std::function<void(ConvertListCoreTest&)> event;
+    const char* after;
+    const char* notes;  // to the share page, in order
+  } cases[] = {
+      {"completion: next waiting starts at the head, done goes before the first finished",
+       "A(2) B(1) C(1) F(9) D(3)",
+       [](ConvertListCoreTest& t) {
+         t.Row("A")->SetState(TASK_DONE);
+         t.queue->OnTaskStatus(3, t.Id("A"));
+       },
+       "B(2) C(1) F(9) A(3) D(3)", "2:/src/B.avi 0:/src/A.avi"},
+      {"completion while another task runs: moved and reported, nothing started",
+       "B(2) A(3) C(1) D(3)", [](ConvertListCoreTest& t) { t.queue->OnTaskStatus(3, t.Id("A")); },
+       "B(2) C(1) A(3) D(3)", "0:/src/A.avi"},
+      {"failure: moved before the first other failed task, next starts where it stands",
+       "B(2) C(1) F(9) A(3)",
+       [](ConvertListCoreTest& t) {
+         t.Row("B")->SetState(TASK_FAILED);
+         t.queue->OnTaskStatus(9, t.Id("B"));
+       },
+       "C(2) B(9) F(9) A(3)", "9:/src/B.avi 2:/src/C.avi"},
+      {"failure: before an interrupted task too", "B(2) C(1) I(6) F(9) A(3)",
+       [](ConvertListCoreTest& t) {
+         t.Row("B")->SetState(TASK_FAILED);
+         t.queue->OnTaskStatus(9, t.Id("B"));
+       },
+       "C(2) B(9) I(6) F(9) A(3)", "9:/src/B.avi 2:/src/C.avi"},
+      {"failure: before the first finished task when none failed", "B(2) C(1) A(3)",
+       [](ConvertListCoreTest& t) {
+         t.Row("B")->SetState(TASK_FAILED);
+         t.queue->OnTaskStatus(9, t.Id("B"));
+       },
+       "C(2) B(9) A(3)", "9:/src/B.avi 2:/src/C.avi"},
+      {"failure: to the end otherwise", "B(2) C(1)",
+       [](ConvertListCoreTest& t) {
+         t.Row("B")->SetState(TASK_FAILED);
+         t.queue->OnTaskStatus(9, t.Id("B"));
+       },
+       "C(2) B(9)", "9:/src/B.avi 2:/src/C.avi"},
+      {"removal of a waiting task while one runs", "A(2) B(1) C(1)",
+       [](ConvertListCoreTest& t) { t.queue->OnTaskStatus(4, t.Id("B")); }, "A(2) C(1)",
+       "4:/src/B.avi"},
+      {"removal while idle starts the first waiting task", "F(9) B(1)",
+       [](ConvertListCoreTest& t) { t.queue->OnTaskStatus(4, t.Id("F")); }, "B(2)",
+       "4:/src/F.avi 2:/src/B.avi"},
+      {"unknown task id only refreshes", "A(2) B(1)",
+       [](ConvertListCoreTest& t) {
+         t.queue->OnTaskStatus(4, "{NO-SUCH-TASK}");
+         t.queue->OnTaskStatus(3, "{NO-SUCH-TASK}");
+         t.queue->OnTaskStatus(9, "{NO-SUCH-TASK}");
+       },
+       "A(2) B(1)", ""},
+      {"move to top: just after the running task, state kept", "C(2) B(1) F(9) A(3)",
+       [](ConvertListCoreTest& t) { t.queue->OnTaskCommand(t.Id("F"), "上移至顶部"); },
+       "C(2) F(9) B(1) A(3)", ""},
+      {"move to top without a running task changes nothing", "B(1) F(9)",
+       [](ConvertListCoreTest& t) { t.queue->OnTaskCommand(t.Id("F"), "上移至顶部"); }, "B(1) F(9)",
+       ""},
+      {"move to top of the running task itself changes nothing", "C(2) B(1)",
+       [](ConvertListCoreTest& t) { t.queue->OnTaskCommand(t.Id("C"), "上移至顶部"); }, "C(2) B(1)",
+       ""},
+      {"another command changes nothing", "C(2) B(1) F(9)",
+       [](ConvertListCoreTest& t) { t.queue->OnTaskCommand(t.Id("F"), "置顶"); }, "C(2) B(1) F(9)",
+       ""},
+      {"a request while one runs waits before the first finished task, after failed ones",
+       "A(2) F(9) D(3) X(4)", [](ConvertListCoreTest& t) { t.Add("N"); },
+       "A(2) F(9) N(1) D(3) X(4)", "1:/src/N.avi"},
+      {"clearing keeps running, failed and interrupted tasks", "C(2) B(9) F(9) I(6) A(3) D(3) X(4)",
+       [](ConvertListCoreTest& t) { t.queue->ClearFinished(); }, "C(2) B(9) F(9) I(6)", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    queue = std::make_unique<ConvertListCore>(self, page, &host);
+    Build(c.before);
+    c.event(*this);
+    EXPECT_EQ(Order(), c.after);
+    EXPECT_EQ(PageNotes(), c.notes);
+  }
+}
+
+TEST_F(ConvertListCoreTest, ACompletedTaskCarriesItsOutputPath) {
+  Build("A(2) B(1)");
+  Row("A")->SetState(TASK_DONE);
+  Row("A")->SetLoadedOutput("/out/A.mp4");
+  queue->OnTaskStatus(3, Id("A"));
+  EXPECT_EQ(Task("A")->VideoPath, "/out/A.mp4");
+  EXPECT_FALSE(queue->FindTask(Source("A"), "A"));  // no longer found for its source
+  EXPECT_EQ(queue->FindTask("/out/A.mp4", "A"), TASK_DONE);
+}
+
+TEST_F(ConvertListCoreTest, ThreeRequestsWhileIdleRunOneAfterAnother) {
+  Add("a");
+  Add("b");
+  Add("c");
+  EXPECT_EQ(Order(), "a(2) b(1) c(1)");
+  EXPECT_EQ(PageNotes(), "2:/src/a.avi 1:/src/b.avi 1:/src/c.avi");
+  EXPECT_TRUE(queue->IsAnyConverting());
+
+  sandbox.WriteFile("out/a.mp4.release", "0");
+  ASSERT_TRUE(Pump([&] { return Row("b")->State() == TASK_CONVERTING; }));
+  EXPECT_EQ(Order(), "b(2) c(1) a(3)");
+  // The transcoder's own completion report (with both paths) comes first.
+  auto notes = page->Messages(WM_CONVERT_STATUS);
+  ASSERT_EQ(notes.size(), 3u);
+  EXPECT_EQ(notes[0].wParam, 3);
+  EXPECT_EQ(notes[0].text, "/src/a.avi");
+  EXPECT_EQ(notes[0].text2, sandbox.Path("out/a.mp4"));
+  page->Clear();
+  EXPECT_EQ(Task("a")->VideoPath, sandbox.Path("out/a.mp4"));
+
+  sandbox.WriteFile("out/b.mp4.release", "1");
+  ASSERT_TRUE(Pump([&] { return Row("c")->State() == TASK_CONVERTING; }));
+  EXPECT_EQ(Order(), "c(2) b(9) a(3)");
+  EXPECT_EQ(PageNotes(), "9:/src/b.avi 2:/src/c.avi");
+
+  // The queue file holds the finished task only, with its output path.
+  auto saved = ReadQueueFile(QueueFilePath());
+  ASSERT_TRUE(saved);
+  ASSERT_EQ(saved->size(), 1u);
+  EXPECT_EQ((*saved)[0].VideoName, "a");
+  EXPECT_EQ((*saved)[0].VideoPath, sandbox.Path("out/a.mp4"));
+  EXPECT_EQ((*saved)[0].VideoConvertType, TASK_DONE);
+}
+
+TEST_F(ConvertListCoreTest, ATaskThatCannotStartFailsAndTheQueueMovesOn) {
+  queue->AddTask("broken", Source("broken"), "0", "", "0", "0", "0");  // zero profile
+  Add("next");
+  EXPECT_EQ(Order(), "next(2) broken(9)");
+  PumpPending();
+  ASSERT_TRUE(Pump([&] { return !host.boxes.empty(); }));
+  EXPECT_EQ(host.boxes, std::vector<std::string>{"转码异常！！！"});
+  EXPECT_EQ(Order(), "next(2) broken(9)");
+  EXPECT_EQ(PageNotes(), "2:/src/broken.avi 2:/src/next.avi 9:/src/broken.avi");
+}
+
+TEST_F(ConvertListCoreTest, CancelOrRemoveTaskByState) {
+  Add("run");
+  Build("wait(1) stop(6) done(3) fail(9)");
+  EXPECT_EQ(queue->CancelOrRemoveTask("done", Source("done")), 0);
+  EXPECT_EQ(queue->CancelOrRemoveTask("fail", Source("fail")), 0);
+  EXPECT_EQ(queue->CancelOrRemoveTask("nobody", Source("nobody")), 0);
+  EXPECT_EQ(queue->CancelOrRemoveTask("wait", Source("wait")), 1);
+  EXPECT_EQ(queue->CancelOrRemoveTask("stop", Source("stop")), 1);
+  PumpPending();
+  EXPECT_EQ(Order(), "run(2) done(3) fail(9)");
+  EXPECT_EQ(PageNotes(), "4:/src/wait.avi 4:/src/stop.avi");
+
+  EXPECT_EQ(queue->CancelOrRemoveTask("run", Source("run")), 1);
+  ASSERT_TRUE(Pump([&] { return Task("run") == nullptr; }));
+  EXPECT_EQ(PageNotes(), "4:/src/run.avi");
+  EXPECT_FALSE(PathExists(sandbox.Path("out/run.mp4")));  // the partial output went with it
+}
+
+// A removal request that finds its task converting (it started after the request was made)
+// stops the transcoder first instead of destroying a row that is still in use.
+TEST_F(ConvertListCoreTest, RemovalOfAConvertingTaskStopsItFirst) {
+  Add("run");
+  queue->OnTaskStatus(4, Id("run"));
+  ASSERT_NE(Task("run"), nullptr);  // kept until its transcoder has stopped
+  ASSERT_TRUE(Pump([&] { return Task("run") == nullptr; }));
+  EXPECT_EQ(PageNotes(), "2:/src/run.avi 4:/src/run.avi");
+}
+
+TEST_F(ConvertListCoreTest, StopAllForExitKeepsTheStoppedTask) {
+  Add("run");
+  Add("wait");
+  auto started = std::chrono::steady_clock::now();
+  queue->StopAll(true);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, 2000ms);
+  EXPECT_EQ(Order(), "run(4) wait(1)");
+  EXPECT_FALSE(queue->IsAnyConverting());
+  std::this_thread::sleep_for(50ms);
+  EXPECT_FALSE(self->TryTake());  // no removal request
+}
+
+TEST_F(ConvertListCoreTest, StopAllForAnUpdateRemovesTheStoppedTask) {
+  Add("run");
+  queue->StopAll(false);
+  EXPECT_EQ(Order(), "run(4)");
+  ASSERT_TRUE(Pump([&] { return Task("run") == nullptr; }));
+}
+
+TEST_F(ConvertListCoreTest, FindTaskMatchesNameAndPathExactly) {
+  Build("a(1) b(4) c(9)");
+  EXPECT_EQ(queue->FindTask(Source("a"), "a"), TASK_WAITING);
+  EXPECT_EQ(queue->FindTask(Source("c"), "c"), TASK_FAILED);
+  EXPECT_FALSE(queue->FindTask(Source("b"), "b"));  // cancelled
+  EXPECT_FALSE(queue->FindTask(Source("a"), "A"));
+  EXPECT_FALSE(queue->FindTask("/SRC/a.avi", "a"));
+}
+
+TEST_F(ConvertListCoreTest, QueueFileKeepsFinishedTasksAcrossRuns) {
+  sandbox.WriteFile("ConvertList.xml",
+                    "<ConvertList>"
+                    "<Item0 VideoName=\"a.avi\" VideoPath=\"/out/a.mp4\" VideoSize=\"5242880\" "
+                    "VideoScreenPath=\"/i/a.jpg\" VideoTime=\"60000\" VideoWidth=\"1920\" "
+                    "VideoHeight=\"1080\" VideoConvertType=\"3\"/>"
+                    "<Other VideoName=\"b.avi\" VideoPath=\"/src/b.avi\" VideoConvertType=\"1\"/>"
+                    "<Item2 VideoName=\"c.avi\" VideoPath=\"/out/c.mp4\" VideoConvertType=\"3\"/>"
+                    "<Item3 VideoName=\"d.avi\" VideoPath=\"/src/d.avi\" VideoConvertType=\"9\"/>"
+                    "</ConvertList>");
+  queue->LoadQueueFile();
+  EXPECT_EQ(Order(), "a.avi(3) b.avi(6) c.avi(3) d.avi(9)");
+  EXPECT_EQ(PageNotes(), "6:/src/b.avi");
+  EXPECT_EQ(Row("a.avi")->OutputPath(), "/out/a.mp4");
+  EXPECT_EQ(Row("a.avi")->SourcePath(), "/out/a.mp4");
+  EXPECT_FALSE(Row("a.avi")->ProgressVisible());
+  EXPECT_EQ(Row("a.avi")->SizeText(), "5.0M");
+  EXPECT_EQ(Row("a.avi")->ModeLabel(), "3D-1080P");
+  const std::string firstId = Id("a.avi");
+
+  ASSERT_TRUE(queue->SaveQueueFile());
+  auto saved = ReadQueueFile(QueueFilePath());
+  ASSERT_TRUE(saved);
+  ASSERT_EQ(saved->size(), 2u);
+  EXPECT_EQ((*saved)[0].VideoPath, "/out/a.mp4");
+  EXPECT_EQ((*saved)[0].VideoScreenPath, "/i/a.jpg");
+  EXPECT_EQ((*saved)[1].VideoName, "c.avi");
+  EXPECT_NE(sandbox.ReadFile("ConvertList.xml").find("<Item1 VideoName=\"c.avi\""),
+            std::string::npos);
+
+  // The next run gets the two finished tasks back, with new identities.
+  ConvertListCore next(self, page, nullptr);
+  next.LoadQueueFile();
+  ASSERT_EQ(next.TaskList().size(), 2u);
+  EXPECT_EQ(next.TaskList().front().Row->State(), TASK_DONE);
+  EXPECT_NE(next.TaskList().front().TaskId, firstId);
+}
+
+TEST_F(ConvertListCoreTest, RelayoutNumbersRowsAndSizesTheContent) {
+  queue->SetClientHeight(400);
+  Build("a(3) b(3) c(3) d(3) e(3)");
+  queue->Relayout();
+  EXPECT_EQ(queue->ContentHeight(), 400);
+  EXPECT_EQ(Row("e")->Position(), 5);
+  Build("f(3)");
+  queue->Relayout();
+  EXPECT_EQ(queue->ContentHeight(), 480);
+  EXPECT_EQ(Row("a")->Position(), 1);
+  EXPECT_EQ(Row("f")->Position(), 6);
+  EXPECT_EQ(host.relayouts, 2);
+}
+
+}  // namespace
+}  // namespace brisel
