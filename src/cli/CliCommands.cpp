@@ -7,6 +7,9 @@ const std::vector<CliCommand>& Commands() {
   static const std::vector<CliCommand> commands = {
       {"settings", "", "print the nine settings of config.ini (created on first use)",
        RunSettingsCommand},
+      {"convert", "FILE...",
+       "convert videos through the conversion queue; prints each task's final state and output",
+       RunConvertCommand},
   };
   return commands;
 }

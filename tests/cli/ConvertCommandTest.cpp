@@ -1,0 +1,123 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include "BriselUIFiles/QueueFile.h"
+#include "platform/ChildProcess.h"
+#include "platform/FileSystem.h"
+#include "support/FakeConverter.h"
+#include "support/LavfiClip.h"
+#include "support/ProcessHelpers.h"
+#include "support/Sandbox.h"
+
+namespace brisel {
+namespace {
+
+using namespace std::chrono_literals;
+
+// `briselvr convert` as a user runs it, on a sandbox program folder.
+class ConvertCommandTest : public ::testing::Test {
+ protected:
+  ProcessResult Convert(const std::vector<std::string>& files) {
+    std::vector<std::string> args = {"convert"};
+    args.insert(args.end(), files.begin(), files.end());
+    return test::RunBriselvr(sandbox.Folder(), args, 120000);
+  }
+  std::string Clip(const std::string& name, const test::ClipSpec& spec = {}) {
+    CreateDirectories(sandbox.Path("clips"));
+    std::string path = sandbox.Path("clips/" + name);
+    EXPECT_TRUE(test::MakeLavfiClip(path, spec));
+    return path;
+  }
+
+  test::Sandbox sandbox;
+};
+
+TEST_F(ConvertCommandTest, ConvertsARealClipIntoTheDefaultFolder) {
+  const std::string clip = Clip("clip.avi", {640, 360, 3});
+  ProcessResult r = Convert({clip});
+  ASSERT_EQ(r.exitCode, 0) << r.output;
+  const std::string output = sandbox.Path("appData/converted/clip.mp4");
+  EXPECT_NE(r.output.find("[1/1] clip.avi (3D-1080P, 640x360, "), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find(": 100 %\n"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("TASK_DONE\t" + output + "\n"), std::string::npos) << r.output;
+
+  auto media = test::ProbeMedia(output);
+  ASSERT_TRUE(media);
+  EXPECT_EQ(media->videoCodec, "h264");
+  EXPECT_EQ(media->width, 640);
+  EXPECT_EQ(media->height, 360);
+  EXPECT_EQ(media->audioCodec, "aac");
+  // The bitrate the task chose, as its progress line shows it, is what the encoder aimed at.
+  std::size_t at = r.output.find("640x360, ");
+  ASSERT_NE(at, std::string::npos);
+  const double chosenK = std::stod(r.output.substr(at + 9));
+  EXPECT_NEAR(media->videoBitRate / 1000.0, chosenK, chosenK * 0.25);
+
+  auto saved = ReadQueueFile(sandbox.Path("ConvertList.xml"));
+  ASSERT_TRUE(saved);
+  ASSERT_EQ(saved->size(), 1u);
+  EXPECT_EQ((*saved)[0].VideoName, "clip.avi");
+  EXPECT_EQ((*saved)[0].VideoPath, output);
+  EXPECT_EQ((*saved)[0].VideoTime, "3000");
+  EXPECT_EQ((*saved)[0].VideoWidth, "640");
+  EXPECT_EQ((*saved)[0].VideoConvertType, 3);
+  EXPECT_EQ(sandbox.ReadFile("ConvertList.xml").rfind("<ConvertList><Item0 VideoName=", 0), 0u);
+}
+
+TEST_F(ConvertCommandTest, AFailingConverterFailsTheTask) {
+  test::FakeConverter converter(sandbox.Folder(), "fail-after-progress");
+  sandbox.WriteFile("ConvertList.xml",
+                    "<ConvertList><Item0 VideoName=\"old.avi\" VideoPath=\"/out/old.mp4\" "
+                    "VideoConvertType=\"3\"/></ConvertList>");
+  ProcessResult r = Convert({Clip("a.avi", {160, 120, 1})});
+  EXPECT_EQ(r.exitCode, 1) << r.output;
+  EXPECT_NE(r.output.find("TASK_FAILED\t" + sandbox.Path("appData/converted/a.mp4")),
+            std::string::npos)
+      << r.output;
+  EXPECT_NE(r.output.find("a.avi: the converter exited with status 1"), std::string::npos)
+      << r.output;
+  // The earlier finished task is kept; the failed one is not stored.
+  auto saved = ReadQueueFile(sandbox.Path("ConvertList.xml"));
+  ASSERT_TRUE(saved);
+  ASSERT_EQ(saved->size(), 1u);
+  EXPECT_EQ((*saved)[0].VideoName, "old.avi");
+}
+
+TEST_F(ConvertCommandTest, InterruptStopsTheRunningTaskAndDropsTheWaitingOnes) {
+  test::FakeConverter converter(sandbox.Folder(), "progress-then-hang");
+  const std::string a = Clip("a.avi", {160, 120, 1}), b = Clip("b.avi", {160, 120, 1});
+  ChildProcess cli;
+  ASSERT_TRUE(cli.Start(
+      {test::BuiltProgram("briselvr"), "--program-folder", sandbox.Folder(), "convert", a, b}));
+  std::string output;
+  auto deadline = std::chrono::steady_clock::now() + 20s;
+  while (output.find("a.avi") == std::string::npos && std::chrono::steady_clock::now() < deadline)
+    cli.Read(&output, 100);
+  ASSERT_NE(output.find("[1/2] a.avi"), std::string::npos) << output;
+  pid_t converterPid = converter.Pid();
+  ASSERT_TRUE(test::ProcessAlive(converterPid));
+
+  cli.Kill(SIGINT);
+  while (cli.Read(&output, 1000) != ChildProcess::ReadResult::End) {
+  }
+  ASSERT_TRUE(cli.Wait(10000));
+  EXPECT_EQ(cli.ExitCode(), 1) << output;
+  EXPECT_NE(output.find("TASK_CANCELLED\t" + sandbox.Path("appData/converted/a.mp4")),
+            std::string::npos)
+      << output;
+  EXPECT_NE(output.find("TASK_WAITING\t\n"), std::string::npos) << output;
+  EXPECT_FALSE(test::ProcessAlive(converterPid));
+  EXPECT_FALSE(PathExists(sandbox.Path("appData/converted/a.mp4")));
+  EXPECT_FALSE(PathExists(sandbox.Path("appData/converted/b.mp4")));
+}
+
+TEST_F(ConvertCommandTest, BadArguments) {
+  EXPECT_EQ(Convert({}).exitCode, 2);
+  EXPECT_EQ(Convert({"--fast"}).exitCode, 2);
+  ProcessResult missing = Convert({sandbox.Path("missing.avi")});
+  EXPECT_EQ(missing.exitCode, 1);
+  EXPECT_NE(missing.output.find("missing.avi: no such file"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace brisel
