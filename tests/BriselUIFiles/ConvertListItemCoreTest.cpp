@@ -158,6 +158,17 @@ TEST_F(ConvertListItemCoreTest, RunsTheConverterWithTheTasksCommandLine) {
   EXPECT_EQ(converter.Args(), expected);
 }
 
+TEST_F(ConvertListItemCoreTest, CreatesAMissingOutputFolder) {
+  test::FakeConverter converter(sandbox.Folder(), "ok");
+  theSettings->m_strConvertPath = sandbox.Path("not/there/yet/");
+  auto row = FakeRow("clip.avi");
+  ASSERT_TRUE(row->StartConversion());
+  ASSERT_TRUE(row->WaitForTranscoder(10s));
+  EXPECT_EQ(row->State(), TASK_DONE) << row->FailureReason();
+  EXPECT_EQ(row->OutputPath(), sandbox.Path("not/there/yet/clip.mp4"));
+  EXPECT_TRUE(IsRegularFile(row->OutputPath()));
+}
+
 TEST_F(ConvertListItemCoreTest, ShowsProgressWhileRunning) {
   test::FakeConverter converter(sandbox.Folder(), "hold");
   auto row = FakeRow("clip.avi", "4000");  // the fake reports 2 s of 4
