@@ -167,6 +167,7 @@ void ConvertListCore::OnTaskStatus(int code, const std::string& taskId,
           Start(m_TaskList.begin());
         }
       }
+      // 8 has no name; it can only come from a queue file, and sorts with the finished tasks.
       Iterator finished = FirstInState({TASK_DONE, 8});
       LISTITEM_ST& t = taken.front();
       PostToPage(0, t.VideoPath);
