@@ -111,8 +111,7 @@ void ConvertListItemCore::TranscodeThread(RunSpec spec) {
       TranscodeArguments(spec.converter, encoder, spec.source, spec.profile, spec.output);
   // The converter refuses to overwrite; such a file is never ours to delete.
   const bool outputExisted = PathExists(spec.output);
-  // The output folder may be missing: the first start writes the default folder into the
-  // settings without creating it, and a chosen folder may have been removed since.
+  // The output folder may be missing: a chosen folder may have been removed since start-up.
   const std::string folder = DirName(spec.output);
   if (!folder.empty() && !IsDirectory(folder)) CreateDirectories(folder);
   WriteLog("转码开始：" + CommandLineText(argv), kConvertListItemTag);
