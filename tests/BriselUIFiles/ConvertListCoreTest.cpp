@@ -208,12 +208,22 @@ TEST_F(ConvertListCoreTest, ThreeRequestsWhileIdleRunOneAfterAnother) {
   sandbox.WriteFile("out/a.mp4.release", "0");
   ASSERT_TRUE(Pump([&] { return Row("b")->State() == TASK_CONVERTING; }));
   EXPECT_EQ(Order(), "b(2) c(1) a(3)");
-  // The transcoder's own completion report (with both paths) comes first.
-  auto notes = page->Messages(WM_CONVERT_STATUS);
-  ASSERT_EQ(notes.size(), 3u);
-  EXPECT_EQ(notes[0].wParam, 3);
-  EXPECT_EQ(notes[0].text, "/src/a.avi");
-  EXPECT_EQ(notes[0].text2, sandbox.Path("out/a.mp4"));
+  // The transcoder reports the completion (with both paths) from its own thread; the
+  // queue's notes follow in their order.
+  ASSERT_TRUE(page->WaitForCount(3, 5s, WM_CONVERT_STATUS));
+  std::string queueNotes;
+  int completions = 0;
+  for (const Message& m : page->Messages(WM_CONVERT_STATUS)) {
+    if (m.wParam == 3) {
+      ++completions;
+      EXPECT_EQ(m.text, "/src/a.avi");
+      EXPECT_EQ(m.text2, sandbox.Path("out/a.mp4"));
+    } else {
+      queueNotes += (queueNotes.empty() ? "" : " ") + std::to_string(m.wParam) + ":" + m.text;
+    }
+  }
+  EXPECT_EQ(completions, 1);
+  EXPECT_EQ(queueNotes, "2:/src/b.avi 0:/src/a.avi");
   page->Clear();
   EXPECT_EQ(Task("a")->VideoPath, sandbox.Path("out/a.mp4"));
 
