@@ -87,14 +87,15 @@ bool ConvertListItemCore::StartConversion() {
     PostTo(m_pList, Status(9, m_strTaskId, boxText));
     return false;
   };
+  // Named even when the run cannot start, so every failed task says where it was going.
+  m_strOutputPath =
+      OutputPathFor(theSettings ? theSettings->m_strConvertPath : std::string(), m_strName);
   if (!m_Profile.Usable()) {
     return fail(kUnusableProfileText, std::string(kUnusableProfileText) + " (output profile " +
                                           std::to_string(m_Profile.Width) + "x" +
                                           std::to_string(m_Profile.Height) + " at " +
                                           std::to_string(m_Profile.BitrateK) + "K)");
   }
-  m_strOutputPath =
-      OutputPathFor(theSettings ? theSettings->m_strConvertPath : std::string(), m_strName);
   RunSpec spec{ConverterExecutable(), m_strSourcePath, m_strOutputPath, m_strTime, m_Profile};
   m_nState = TASK_CONVERTING;
   try {
