@@ -8,7 +8,7 @@ BUILD_PACKAGES=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-qpa-plugins libgl-dev
   libcivetweb-dev libjsoncpp-dev libmediainfo-dev libpugixml-dev
-  libcurl4-gnutls-dev libssl-dev uuid-dev
+  libcurl4-gnutls-dev libssl-dev uuid-dev libjpeg62-turbo-dev
   ffmpeg fonts-wqy-microhei
 )
 TEST_PACKAGES=(

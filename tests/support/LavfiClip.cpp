@@ -12,14 +12,15 @@ bool MakeLavfiClip(const std::string& path, const ClipSpec& spec) {
   std::ostringstream video;
   video << "testsrc2=size=" << spec.width << "x" << spec.height << ":rate=" << spec.rate
         << ":duration=" << spec.seconds;
-  std::vector<std::string> argv = {"ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i", video.str()};
+  std::vector<std::string> argv = {"ffmpeg", "-v", "error", "-y"};
+  if (spec.video) argv.insert(argv.end(), {"-f", "lavfi", "-i", video.str()});
   if (spec.audio) {
     std::ostringstream audio;
     audio << "sine=frequency=440:sample_rate=44100:duration=" << spec.seconds;
     argv.insert(argv.end(), {"-f", "lavfi", "-i", audio.str()});
   }
   if (path.size() > 4 && path.compare(path.size() - 4, 4, ".avi") == 0) {
-    argv.insert(argv.end(), {"-c:v", "mpeg4", "-q:v", "5"});
+    if (spec.video) argv.insert(argv.end(), {"-c:v", "mpeg4", "-q:v", "5"});
     if (spec.audio) argv.insert(argv.end(), {"-c:a", "pcm_s16le"});
   }
   argv.push_back(path);

@@ -8,12 +8,14 @@ namespace brisel::test {
 
 // A small test clip made at test time from ffmpeg's lavfi sources (a test picture and a sine
 // tone). The container follows the file's extension; ".avi" gets MPEG-4 video and PCM audio.
+// Without `video` the file holds the tone only.
 struct ClipSpec {
   int width = 320;
   int height = 240;
   double seconds = 2;
   int rate = 25;
   bool audio = true;
+  bool video = true;
 };
 bool MakeLavfiClip(const std::string& path, const ClipSpec& spec = {});
 

@@ -1,0 +1,288 @@
+#include "BriselUIFiles/VideoWndCore.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+
+#include "BriselUIFiles/ConvertListItemCore.h"
+#include "BriselUIFiles/JpegImage.h"
+#include "BriselUIFiles/VideoWndListCore.h"
+#include "ConService/Service.h"
+#include "platform/ConverterLocator.h"
+#include "platform/FileSystem.h"
+#include "support/FakeConverter.h"
+#include "support/LavfiClip.h"
+#include "support/RecordingTarget.h"
+#include "support/Sandbox.h"
+
+namespace brisel {
+namespace {
+
+// MediaInfoLib opens non-ASCII paths only under a UTF-8 locale, which the programs set.
+const bool kUtf8Locale = std::setlocale(LC_ALL, "C.UTF-8") != nullptr;
+
+constexpr auto kLong = std::chrono::seconds(60);
+
+// Probes against the real libmediainfo and the real converter, on clips made with lavfi.
+class Probe : public ::testing::Test {
+ protected:
+  std::string Clip(const std::string& relative, double seconds, bool video = true) {
+    std::string path = box.Path(relative);
+    CreateDirectories(DirName(path));
+    test::ClipSpec spec;
+    spec.width = 160;
+    spec.height = 120;
+    spec.seconds = seconds;
+    spec.video = video;
+    EXPECT_TRUE(test::MakeLavfiClip(path, spec)) << path;
+    return path;
+  }
+  // Probes `path` in a new tile and waits for all of its work.
+  std::unique_ptr<VideoWndCore> Probed(const std::string& path, int state = VIDEO_IDLE) {
+    auto tile = std::make_unique<VideoWndCore>(&service, path, state);
+    tile->SetRepaintTarget(target);
+    tile->StartProbe(path);
+    EXPECT_TRUE(tile->WaitProbed(kLong));
+    EXPECT_TRUE(tile->WaitForWorkers(kLong));
+    return tile;
+  }
+  std::vector<std::string> ImageFiles() const { return ListDirectory(service.ImageFolder()); }
+
+  test::Sandbox box;
+  Service service;
+  std::shared_ptr<test::RecordingTarget> target = test::RecordingTarget::Create();
+};
+
+TEST_F(Probe, ASixteenSecondClipIsRegisteredMeasuredAndGetsAThumbnail) {
+  const std::string clip = Clip("videos/clip.mp4", 16);
+  auto tile = Probed(clip);
+  EXPECT_TRUE(tile->Probed());
+  EXPECT_TRUE(tile->Ready());
+  EXPECT_EQ(tile->RegistrationResult(), SHARE_ADD_OK);
+  const std::string key = ShareRecord::MakeKey(clip);
+  EXPECT_EQ(tile->ShareKey(), key);
+  EXPECT_EQ(tile->Path(), clip);
+  EXPECT_EQ(tile->DisplayName(), "clip.mp4");
+  EXPECT_TRUE(service.FindShareRecord(SHARE_LIST_ORDINARY, clip));
+
+  const MediaValues v = tile->Values();
+  EXPECT_NEAR(std::stoi(v.duration), 16000, 100) << v.duration;
+  EXPECT_EQ(v.fileSize, std::to_string(*FileSize(clip)));
+  EXPECT_EQ(v.width, "160");
+  EXPECT_EQ(v.height, "120");
+
+  const std::string jpeg = service.ThumbnailPath(key);
+  EXPECT_TRUE(tile->HasThumbnail());
+  EXPECT_EQ(tile->ThumbnailPath(), jpeg);
+  ImageSize size = DecodeJpegSize(jpeg);
+  EXPECT_EQ(size.width, 128);
+  EXPECT_EQ(size.height, 72);
+  auto media = test::ProbeMedia(jpeg);
+  ASSERT_TRUE(media);
+  EXPECT_EQ(media->videoCodec, "mjpeg");
+  EXPECT_FALSE(target->Messages(WM_TILE_REPAINT).empty());
+}
+
+TEST_F(Probe, ShortAudioOnlyAndUnreadableFilesCompleteWithoutAPicture) {
+  const struct {
+    const char* what;
+    std::string path;
+    bool hasWidth;
+  } cases[] = {
+      {"a clip shorter than the seek point", Clip("videos/short.mp4", 5), true},
+      {"an audio-only file", Clip("videos/tone.mp4", 3, false), false},
+      {"a file that is no video", box.WriteFile("videos/junk.mkv", "not a video at all"), false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto start = std::chrono::steady_clock::now();
+    auto tile = Probed(c.path);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+    EXPECT_TRUE(tile->Ready());
+    EXPECT_EQ(tile->ShareKey(), ShareRecord::MakeKey(c.path));
+    EXPECT_EQ(tile->Values().width.empty(), !c.hasWidth);
+    EXPECT_FALSE(tile->HasThumbnail());
+    EXPECT_TRUE(tile->ThumbnailPath().empty());
+  }
+  EXPECT_TRUE(ImageFiles().empty());
+}
+
+TEST_F(Probe, AMissingFileBecomesStateEightWithoutAThread) {
+  auto tile = std::make_unique<VideoWndCore>(&service, "/nowhere/gone.mp4", VIDEO_CONVERTED);
+  tile->SetRepaintTarget(target);
+  tile->StartProbe("/nowhere/gone.mp4");
+  EXPECT_EQ(tile->State(), VIDEO_MISSING);
+  EXPECT_EQ(tile->PreviousState(), VIDEO_CONVERTED);
+  EXPECT_TRUE(tile->Probed());
+  EXPECT_FALSE(tile->Ready());
+  EXPECT_TRUE(tile->WaitProbed(std::chrono::milliseconds(0)));
+  EXPECT_TRUE(tile->WaitForWorkers(std::chrono::milliseconds(0)));
+  EXPECT_EQ(tile->RegistrationResult(), -1);
+  EXPECT_EQ(service.ShareRecordCount(SHARE_LIST_CONVERTED), 0u);
+  EXPECT_EQ(target->Messages(WM_TILE_REPAINT).size(), 1u);
+}
+
+TEST_F(Probe, WithoutMediaInfoTheValuesSaySoAndTheProbeCompletes) {
+  const std::string clip = Clip("videos/clip.mp4", 2);
+  SetMediaInfoUnloadableForTesting(true);
+  auto tile = Probed(clip);
+  SetMediaInfoUnloadableForTesting(false);
+  EXPECT_TRUE(tile->Ready());
+  const MediaValues v = tile->Values();
+  for (const std::string& value : {v.duration, v.fileSize, v.width, v.height})
+    EXPECT_EQ(value, "Unable to load MediaInfo.dll");
+}
+
+TEST_F(Probe, ANonAsciiPathIsMeasuredAndGetsAThumbnail) {
+  ASSERT_TRUE(kUtf8Locale);
+  const std::string clip = Clip("视频/测试 clip.mp4", 16);
+  auto tile = Probed(clip);
+  EXPECT_EQ(tile->DisplayName(), "测试 clip.mp4");
+  EXPECT_EQ(tile->Values().width, "160");
+  EXPECT_NEAR(std::stoi(tile->Values().duration), 16000, 100);
+  EXPECT_EQ(DecodeJpegSize(service.ThumbnailPath(ShareRecord::MakeKey(clip))).width, 128);
+}
+
+TEST_F(Probe, RegistrationFollowsTheStateAndHappensOnce) {
+  const std::string converted = box.WriteFile("appData/converted/out.mp4", "x");
+  auto tile = std::make_unique<VideoWndCore>(&service, converted, VIDEO_CONVERTED);
+  tile->StartProbe(converted);
+  tile->StartProbe(converted);
+  ASSERT_TRUE(tile->WaitForWorkers(kLong));
+  EXPECT_EQ(service.ShareRecordCount(SHARE_LIST_CONVERTED), 1u);
+  EXPECT_EQ(service.ShareRecordCount(SHARE_LIST_ORDINARY), 0u);
+
+  // A registered video (from the catalogue) is measured, not registered again.
+  const std::string clip = Clip("videos/clip.mp4", 2);
+  VideoWndCore registered(&service, clip);
+  registered.SetVideoInfo(clip, "0123456789abcdef0123456789abcdef", "clip.mp4", true);
+  registered.StartProbe(clip);
+  ASSERT_TRUE(registered.WaitForWorkers(kLong));
+  EXPECT_EQ(registered.Values().width, "160");
+  EXPECT_EQ(registered.RegistrationResult(), -1);
+  EXPECT_EQ(service.ShareRecordCount(SHARE_LIST_ORDINARY), 0u);
+  EXPECT_TRUE(ImageFiles().empty());
+}
+
+TEST_F(Probe, AVideoTheCatalogueRefusesGetsNoThumbnailFile) {
+  const std::string longName = Clip("videos/" + std::string(61, 'n') + ".mp4", 16);
+  auto tile = Probed(longName);
+  EXPECT_TRUE(tile->Ready());
+  EXPECT_EQ(tile->RegistrationResult(), SHARE_ADD_REJECTED);
+  EXPECT_TRUE(tile->ShareKey().empty());
+  EXPECT_EQ(tile->Values().width, "160");
+  EXPECT_TRUE(ImageFiles().empty());
+
+  // Too long for the probe's 511 bytes: not even offered to the catalogue.
+  std::string deep = "videos";
+  while (deep.size() < 520) deep += "/" + std::string(50, 'd');
+  const std::string deepPath = box.WriteFile(deep + "/a.mp4", "x");
+  auto deepTile = Probed(deepPath);
+  EXPECT_TRUE(deepTile->Ready());
+  EXPECT_EQ(deepTile->RegistrationResult(), -1);
+  EXPECT_TRUE(ImageFiles().empty());
+}
+
+TEST_F(Probe, AThumbnailThatDoesNotLoadIsMadeAgainOnce) {
+  const std::string clip = Clip("videos/clip.mp4", 16);
+  const std::string key = ShareRecord::MakeKey(clip);
+  const std::string jpeg = service.ThumbnailPath(key);
+  box.WriteFile("file_root/image/" + key + ".jpg", "not a picture");
+  {
+    VideoWndCore tile(&service, clip);
+    tile.SetVideoInfo(clip, key, "clip.mp4", true);
+    tile.SetThumbnail(jpeg);
+    EXPECT_FALSE(tile.HasThumbnail());
+    ASSERT_TRUE(tile.WaitForWorkers(kLong));
+    EXPECT_TRUE(tile.HasThumbnail());
+    EXPECT_EQ(DecodeJpegSize(jpeg).width, 128);
+  }
+  // A picture that never loads is remade once, not again and again.
+  int loads = 0;
+  VideoWndCore tile(&service, clip);
+  tile.SetThumbnailLoader([&](const std::string&) {
+    ++loads;
+    return false;
+  });
+  tile.SetVideoInfo(clip, key, "clip.mp4", true);
+  tile.SetThumbnail(jpeg);
+  ASSERT_TRUE(tile.WaitForWorkers(kLong));
+  tile.SetThumbnail(jpeg);
+  ASSERT_TRUE(tile.WaitForWorkers(kLong));
+  EXPECT_EQ(loads, 3);
+  EXPECT_FALSE(tile.HasThumbnail());
+}
+
+TEST_F(Probe, AConverterThatCannotStartAsksForTheMessageBox) {
+  SetConverterOverrideForTesting(box.Path("no/ffmpeg"));
+  const std::string clip = box.WriteFile("videos/a.mp4", "x");
+  auto tile = Probed(clip);
+  SetConverterOverrideForTesting("");
+  auto boxes = target->Messages(WM_TILE_MESSAGE_BOX);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, kSpawnFailedText);
+  EXPECT_TRUE(tile->Ready());
+  EXPECT_FALSE(tile->HasThumbnail());
+}
+
+TEST_F(Probe, DestroyingATileEndsItsGrabAndProbe) {
+  test::FakeConverter hanging(box.Folder(), "hang");
+  const std::string clip = box.WriteFile("videos/a.mp4", "x");
+  auto tile = std::make_unique<VideoWndCore>(&service, clip);
+  tile->StartProbe(clip);
+  ASSERT_TRUE(test::WaitFor([&] { return hanging.Pid() > 0; }));
+  const pid_t grab = hanging.Pid();
+  EXPECT_TRUE(test::ProcessAlive(grab));
+  const std::string jpeg = service.ThumbnailPath(ShareRecord::MakeKey(clip));
+  EXPECT_TRUE(test::WaitFor([&] { return PathExists(jpeg); }));  // the hanging grab's output
+  auto start = std::chrono::steady_clock::now();
+  tile.reset();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_FALSE(test::ProcessAlive(grab));
+  EXPECT_FALSE(PathExists(jpeg));  // half a picture is not left behind
+
+  // A probe still measuring when its tile goes.
+  const std::string real = Clip("videos/clip.mp4", 16);
+  for (int i = 0; i < 5; ++i) {
+    VideoWndCore quick(&service, real);
+    quick.SetRepaintTarget(target);
+    quick.StartProbe(real);
+  }
+}
+
+TEST_F(Probe, DestroyingTheLibraryWhileItsVideosAreProbed) {
+  test::FakeConverter hanging(box.Folder(), "hang");
+  class Host : public VideoWndListHost {
+    std::intptr_t SendToPage(Message) override { return 1; }
+    void PostToPage(Message) override {}
+    bool FindTask(const std::string&, const std::string&) override { return false; }
+    int AskDuplicateName(const std::string&) override { return 0; }
+    void ShowConvertedBalloon(const std::string&) override {}
+    void OnTileCreated(VideoWndCore&) override {}
+    void RepaintTile(const VIDEOINFO_ST&) override {}
+    void RepaintPanel() override {}
+    void RedoLayout() override {}
+  } host;
+  std::vector<std::string> dropped, picked;
+  for (int i = 0; i < 8; ++i)
+    dropped.push_back(box.WriteFile("d/" + std::to_string(i) + ".mp4", "x"));
+  for (int i = 0; i < 8; ++i)
+    picked.push_back(box.WriteFile("p/" + std::to_string(i) + ".mp4", "x"));
+  pid_t grab = -1;
+  {
+    VideoWndListCore library(&service, &host);
+    library.AddDropped(dropped);
+    library.AddFromDialog(picked);
+    ASSERT_TRUE(test::WaitFor([&] { return hanging.Pid() > 0; }));
+    grab = hanging.Pid();
+    auto start = std::chrono::steady_clock::now();
+    library.Shutdown();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  }
+  EXPECT_FALSE(test::ProcessAlive(grab));
+  // Whatever was registered before the stop is in the catalogue once.
+  EXPECT_LE(service.ShareRecordCount(SHARE_LIST_ORDINARY), 16u);
+}
+
+}  // namespace
+}  // namespace brisel
