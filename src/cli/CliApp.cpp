@@ -1,6 +1,8 @@
 #include "cli/CliApp.h"
 
 #include <unistd.h>
+
+#include <clocale>
 #include <cstdio>
 #include <cstring>
 
@@ -33,6 +35,9 @@ int UsageError(const std::string& text) {
 }
 
 int RunCli(int argc, char** argv) {
+  // Media probing opens non-ASCII paths only under a UTF-8 locale; numbers stay in "C".
+  if (!std::setlocale(LC_ALL, "C.UTF-8")) std::setlocale(LC_ALL, "");
+  std::setlocale(LC_NUMERIC, "C");
   std::vector<std::string> args(argv + 1, argv + argc);
   std::size_t i = 0;
   while (i < args.size() && args[i].rfind("-", 0) == 0) {

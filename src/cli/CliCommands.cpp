@@ -10,6 +10,10 @@ const std::vector<CliCommand>& Commands() {
       {"convert", "FILE...",
        "convert videos through the conversion queue; prints each task's final state and output",
        RunConvertCommand},
+      {"add", "[--converted] FILE...",
+       "share videos (list 2 with --converted): key, path, duration, size, width, height, "
+       "thumbnail",
+       RunAddCommand},
   };
   return commands;
 }
