@@ -55,6 +55,14 @@ std::string NameOf(const std::string& path) {
 
 }  // namespace
 
+std::vector<std::string> ThumbnailArguments(const std::string& converter, const std::string& video,
+                                            const std::string& jpeg) {
+  std::vector<std::string> argv = {converter, "-ss", kThumbnailSeek, "-i", video, "-y"};
+  for (const char* a : {"-f", "image2", "-s", kThumbnailSize, "-vframes", "1"}) argv.push_back(a);
+  argv.push_back(jpeg);
+  return argv;
+}
+
 VideoWndCore::VideoWndCore(Service* service, std::string path, int state)
     : m_pService(service), m_strPath(std::move(path)), m_nState(state) {
   m_strName = NameOf(m_strPath);
@@ -247,19 +255,8 @@ void VideoWndCore::ThumbnailThread() {
 }
 
 bool VideoWndCore::Grab(const std::string& videoPath, const std::string& jpegPath) {
-  const std::vector<std::string> argv = {ConverterExecutable(),
-                                         "-ss",
-                                         kThumbnailSeek,
-                                         "-i",
-                                         videoPath,
-                                         "-y",
-                                         "-f",
-                                         "image2",
-                                         "-s",
-                                         kThumbnailSize,
-                                         "-vframes",
-                                         "1",
-                                         jpegPath};
+  const std::vector<std::string> argv =
+      ThumbnailArguments(ConverterExecutable(), videoPath, jpegPath);
   GrabSlot slot(m_bStopping);
   if (!slot.Held()) return false;
   ChildProcess child;

@@ -29,6 +29,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "BriselUIFiles/MediaInfoQuery.h"
 #include "app/Messages.h"
@@ -60,6 +61,12 @@ inline constexpr std::size_t kMaxProbePathBytes = 511;
 // Where the grab starts and the size of the picture it writes.
 inline constexpr const char* kThumbnailSeek = "00:00:15";
 inline constexpr const char* kThumbnailSize = "128x72";
+
+// The grab's command line: seek to 15 s, overwrite the output, write one 128×72 frame as an
+// image2 JPEG.
+//   converter -ss 00:00:15 -i VIDEO -y -f image2 -s 128x72 -vframes 1 JPEG
+std::vector<std::string> ThumbnailArguments(const std::string& converter, const std::string& video,
+                                            const std::string& jpeg);
 
 class VideoWndCore {
  public:

@@ -52,7 +52,7 @@ bool VideoWndListCore::IsRelationSource(const std::string& path) const {
 
 std::shared_ptr<VideoWndCore> VideoWndListCore::NewTile(const std::string& path, int state) {
   auto tile = std::make_shared<VideoWndCore>(m_pService, path, state);
-  m_pHost->OnTileCreated(*tile);
+  m_pHost->OnTileCreated(tile);
   return tile;
 }
 

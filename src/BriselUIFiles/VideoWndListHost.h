@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "app/Messages.h"
@@ -35,7 +36,7 @@ class VideoWndListHost {
 
   // A tile was created and is about to be shown or probed: the panel makes its window and
   // installs the tile's repaint target and thumbnail loader here.
-  virtual void OnTileCreated(VideoWndCore& tile) = 0;
+  virtual void OnTileCreated(const std::shared_ptr<VideoWndCore>& tile) = 0;
   virtual void RepaintTile(const VIDEOINFO_ST& entry) = 0;
   virtual void RepaintPanel() = 0;
   // The entry list changed: the panel drops the windows of tiles that left it and lays the

@@ -53,6 +53,13 @@ class Probe : public ::testing::Test {
   std::shared_ptr<test::RecordingTarget> target = test::RecordingTarget::Create();
 };
 
+TEST(ThumbnailArguments, TheGrabsFixedCommandLine) {
+  EXPECT_EQ(ThumbnailArguments("/p/ffmpeg/ffmpeg", "/v/a b.mp4", "/p/file_root/image/k.jpg"),
+            (std::vector<std::string>{"/p/ffmpeg/ffmpeg", "-ss", "00:00:15", "-i", "/v/a b.mp4",
+                                      "-y", "-f", "image2", "-s", "128x72", "-vframes", "1",
+                                      "/p/file_root/image/k.jpg"}));
+}
+
 TEST_F(Probe, ASixteenSecondClipIsRegisteredMeasuredAndGetsAThumbnail) {
   const std::string clip = Clip("videos/clip.mp4", 16);
   auto tile = Probed(clip);
@@ -258,7 +265,7 @@ TEST_F(Probe, DestroyingTheLibraryWhileItsVideosAreProbed) {
     bool FindTask(const std::string&, const std::string&) override { return false; }
     int AskDuplicateName(const std::string&) override { return 0; }
     void ShowConvertedBalloon(const std::string&) override {}
-    void OnTileCreated(VideoWndCore&) override {}
+    void OnTileCreated(const std::shared_ptr<VideoWndCore>&) override {}
     void RepaintTile(const VIDEOINFO_ST&) override {}
     void RepaintPanel() override {}
     void RedoLayout() override {}

@@ -35,7 +35,7 @@ class FakeHost : public VideoWndListHost {
     return duplicateAnswer;
   }
   void ShowConvertedBalloon(const std::string& title) override { balloons.push_back(title); }
-  void OnTileCreated(VideoWndCore&) override { ++tilesCreated; }
+  void OnTileCreated(const std::shared_ptr<VideoWndCore>&) override { ++tilesCreated; }
   void RepaintTile(const VIDEOINFO_ST&) override { ++tileRepaints; }
   void RepaintPanel() override { ++panelRepaints; }
   void RedoLayout() override { ++layouts; }
