@@ -13,7 +13,7 @@ BUILD_PACKAGES=(
 )
 TEST_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth trayer iproute2 util-linux python3
+  xvfb xauth trayer iproute2 util-linux python3 openssl
 )
 # Only for redrawing the committed skin (scripts/make-skin).
 SKIN_TOOL_PACKAGES=(python3 python3-pil fonts-wqy-microhei)
