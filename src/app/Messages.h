@@ -51,8 +51,21 @@ inline constexpr std::uint32_t WM_SHOW_TOAST =
     WM_USER + 550;  // video list -> share page (wParam kind)
 inline constexpr std::uint32_t WM_CHECK_UPDATE = WM_USER + 601;  // settings page -> main window
 
-// Messages this program adds for its own workers (numbers above the system's table).
+// Messages this program adds for its own workers (numbers above the system's table), in
+// blocks of ten per subsystem: WM_BRISEL_PRIVATE + 10 * subsystem + n.
 inline constexpr std::uint32_t WM_BRISEL_PRIVATE = WM_USER + 700;
+// Update download worker -> download dialog (or the command line). wParam: the percentage
+// 0..100, or -1 when the reply has no length; lParam: the bytes received so far.
+inline constexpr std::uint32_t WM_DOWNLOAD_PROGRESS = WM_BRISEL_PRIVATE + 50;
+// Update download worker -> download dialog, once per download. wParam: DownloadResult;
+// lParam: the HTTP status when one was received (else 0); text: the installer path; text2: a
+// diagnostic for the log or the terminal (empty on success).
+inline constexpr std::uint32_t WM_DOWNLOAD_RESULT = WM_BRISEL_PRIVATE + 51;
+
+// The system command message and the close command (their system values), posted to the
+// main window when the downloaded installer has been started.
+inline constexpr std::uint32_t WM_SYSCOMMAND = 0x0112;
+inline constexpr int SC_CLOSE = 0xF060;
 
 // Command values of the main window.
 inline constexpr int ID_HIDE_TO_TRAY = 1526;
