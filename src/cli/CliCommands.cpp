@@ -14,6 +14,9 @@ const std::vector<CliCommand>& Commands() {
        "share videos (list 2 with --converted): key, path, duration, size, width, height, "
        "thumbnail",
        RunAddCommand},
+      {"check-update", "[--download]",
+       "ask the update service for a newer version; --download fetches its installer",
+       RunCheckUpdateCommand},
   };
   return commands;
 }

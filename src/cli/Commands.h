@@ -9,5 +9,6 @@ namespace brisel::cli {
 int RunSettingsCommand(const std::vector<std::string>& args);
 int RunConvertCommand(const std::vector<std::string>& args);
 int RunAddCommand(const std::vector<std::string>& args);
+int RunCheckUpdateCommand(const std::vector<std::string>& args);
 
 }  // namespace brisel::cli
