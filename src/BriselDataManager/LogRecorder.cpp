@@ -21,7 +21,6 @@ namespace {
 // Lines that wait for the thread are bounded, so a process that never starts the thread
 // (some command-line commands) does not grow without limit.
 constexpr std::size_t kQueueCapacity = 100000;
-constexpr std::uint32_t kStopRequest = WM_BRISEL_PRIVATE + 1;
 
 struct Recorder {
   std::mutex lifecycle;  // start and stop
@@ -147,7 +146,7 @@ void ThreadBody() {
   Recorder& r = TheRecorder();
   for (;;) {
     Message m = r.queue.Wait();
-    if (m.id == kStopRequest) break;
+    if (m.id == WM_LOG_STOP) break;
     switch (m.id) {
       case WM_LOG_DAILY:
         AppendDaily(m.text);
@@ -224,7 +223,7 @@ void StopLogThread() {
   if (!r.thread.joinable()) return;
   r.accepting = false;
   // The stop request goes behind every line already queued, so none of them is lost.
-  r.queue.Post(Message(kStopRequest));
+  r.queue.Post(Message(WM_LOG_STOP));
   r.thread.join();
   while (r.queue.TryTake()) {
   }

@@ -49,11 +49,6 @@ enum VideoState : int {
   VIDEO_MISSING = 8,      // the file was moved or deleted
 };
 
-// Posted to the repaint target (wParam, lParam 0).
-inline constexpr std::uint32_t WM_TILE_REPAINT = WM_BRISEL_PRIVATE + 50;
-// Posted when the thumbnail converter could not be started; text = the message box's text.
-inline constexpr std::uint32_t WM_TILE_MESSAGE_BOX = WM_BRISEL_PRIVATE + 51;
-
 // The longest path, in bytes, the probe registers and hands on (the original's 511-byte
 // buffer); a longer one is neither registered nor given a thumbnail.
 inline constexpr std::size_t kMaxProbePathBytes = 511;

@@ -54,6 +54,13 @@ inline constexpr std::uint32_t WM_CHECK_UPDATE = WM_USER + 601;  // settings pag
 // Messages this program adds for its own workers (numbers above the system's table), in
 // blocks of ten per subsystem: WM_BRISEL_PRIVATE + 10 * subsystem + n.
 inline constexpr std::uint32_t WM_BRISEL_PRIVATE = WM_USER + 700;
+// Log recorder (block 0): its own stop request, queued behind the lines to write.
+inline constexpr std::uint32_t WM_LOG_STOP = WM_BRISEL_PRIVATE + 1;
+// Video tiles (block 3), posted to the tile's repaint target by its probe and thumbnail
+// threads. WM_TILE_REPAINT: repaint (wParam, lParam 0). WM_TILE_MESSAGE_BOX: the thumbnail
+// converter could not be started; text = the message box's text.
+inline constexpr std::uint32_t WM_TILE_REPAINT = WM_BRISEL_PRIVATE + 30;
+inline constexpr std::uint32_t WM_TILE_MESSAGE_BOX = WM_BRISEL_PRIVATE + 31;
 // Update download worker -> download dialog (or the command line). wParam: the percentage
 // 0..100, or -1 when the reply has no length; lParam: the bytes received so far.
 inline constexpr std::uint32_t WM_DOWNLOAD_PROGRESS = WM_BRISEL_PRIVATE + 50;
