@@ -1,16 +1,48 @@
 #include "ConService/Service.h"
 
-#include <algorithm>
-#include <cstdio>
+#include <pthread.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "ConService/ClientSlot.h"
+#include "ConService/Ipv4Address.h"
+#include "ConService/LanServer.h"
+#include "ConService/ListProtocol.h"
+#include "ConService/ServiceDiagnostics.h"
 #include "platform/FileSystem.h"
 #include "platform/ProgramFolder.h"
 
 namespace brisel {
+namespace {
 
-Service::Service() : m_strRoot(GetExeFolder()) { CreateDirectories(ImageFolder()); }
+std::uint64_t SystemMilliseconds() {
+  return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                        std::chrono::system_clock::now().time_since_epoch())
+                                        .count());
+}
 
-Service::~Service() { SaveAllShareRecords(); }
+}  // namespace
+
+Service::Service() : m_strRoot(GetExeFolder()), m_wakeFd(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
+  CreateDirectories(ImageFolder());
+}
+
+Service::~Service() {
+  StopServiceThreads();
+  {
+    std::lock_guard<std::mutex> lock(m_controlMutex);
+    if (m_udpThread.joinable()) m_udpThread.join();
+    if (m_httpThread.joinable()) m_httpThread.join();
+  }
+  SaveAllShareRecords();
+  if (m_wakeFd >= 0) close(m_wakeFd);
+}
 
 std::string Service::RecordFilePath(const std::string& key) const {
   return m_strRoot + "/file_root/" + key;
@@ -185,6 +217,203 @@ void Service::SetFileStatusChangeListener(FileStatusChangeListener* listener) {
 void Service::SetPresenceRetestInterval(std::chrono::milliseconds interval) {
   std::lock_guard<std::mutex> lock(m_mutex);
   m_presenceInterval = interval;
+}
+
+}  // namespace brisel
+
+namespace brisel {
+
+// --- Service threads ---
+
+std::string Service::ServiceAddress() const {
+  std::lock_guard<std::mutex> lock(m_controlMutex);
+  return m_strAddress;
+}
+
+std::uint8_t Service::SetServiceAddress(const std::string& address) {
+  std::optional<Ipv4Address> wanted = Ipv4Address::Parse(address);
+  if (!wanted) return 0;
+  std::lock_guard<std::mutex> lock(m_controlMutex);
+  std::optional<Ipv4Address> current = Ipv4Address::Parse(m_strAddress);
+  if (current && *current == *wanted) return 0;
+  m_strAddress = wanted->Text();
+  if (m_flags.load() != 0 || m_nLiveLoops.load() != 0) {
+    StopLocked();
+    ServiceDiagnostic("服务器关闭suc!\n");
+  }
+  return StartLocked() ? 1 : 0;
+}
+
+bool Service::StartServiceThreads() {
+  std::lock_guard<std::mutex> lock(m_controlMutex);
+  return StartLocked();
+}
+
+void Service::StopServiceThreads() {
+  std::lock_guard<std::mutex> lock(m_controlMutex);
+  StopLocked();
+}
+
+bool Service::StartLocked() {
+  if (m_strAddress.empty() || m_flags.load() != 0 || m_nLiveLoops.load() != 0) return false;
+  // Threads of an earlier start have ended by themselves (their sockets failed).
+  if (m_udpThread.joinable()) m_udpThread.join();
+  if (m_httpThread.joinable()) m_httpThread.join();
+  {
+    std::lock_guard<std::mutex> lock(m_stateMutex);
+    m_state = ThreadsState{};
+    m_nSettled = 0;
+    m_nStarted = 1;
+  }
+  m_nLiveLoops = 1;
+  m_udpThread = std::thread(&Service::UdpLoop, this, m_strAddress);
+  return true;
+}
+
+void Service::StopLocked() {
+  m_flags.fetch_or(SERVICE_UDP_STOP | SERVICE_HTTP_STOP);
+  if (m_wakeFd >= 0) {
+    std::uint64_t one = 1;
+    [[maybe_unused]] ssize_t n = write(m_wakeFd, &one, sizeof one);
+  }
+  {
+    std::lock_guard<std::mutex> lock(m_stateMutex);
+    m_stateChanged.notify_all();
+  }
+  if (m_udpThread.joinable()) m_udpThread.join();
+  if (m_httpThread.joinable()) m_httpThread.join();
+  m_flags.fetch_and(~(SERVICE_UDP_STOP | SERVICE_HTTP_STOP));
+}
+
+Service::ThreadsState Service::WaitForServiceThreads(std::chrono::milliseconds timeout) {
+  std::unique_lock<std::mutex> lock(m_stateMutex);
+  m_stateChanged.wait_for(lock, timeout, [this] { return m_nSettled >= m_nStarted; });
+  ThreadsState state = m_state;
+  state.settled = m_nSettled >= m_nStarted;
+  return state;
+}
+
+void Service::Settle(Loop loop, bool running, const std::string& error) {
+  std::lock_guard<std::mutex> lock(m_stateMutex);
+  if (loop == Loop::Udp) {
+    m_state.udpRunning = running;
+    m_state.udpError = error;
+  } else {
+    m_state.httpRunning = running;
+    m_state.httpError = error;
+  }
+  ++m_nSettled;
+  m_stateChanged.notify_all();
+}
+
+void Service::UdpLoop(std::string address) {
+  pthread_setname_np(pthread_self(), "UDP线程");
+  auto server = std::make_unique<LanServer>(this, &m_nConnected, m_wakeFd);
+  std::string error;
+  if (!server->Open(address, &error)) {
+    ServiceDiagnostic("%s\n", error.c_str());
+    Settle(Loop::Udp, false, error);
+    m_nLiveLoops.fetch_sub(1);
+    return;
+  }
+  m_pLanServer = server.get();
+  m_flags.fetch_or(SERVICE_UDP_RUNNING);
+  Settle(Loop::Udp, true, {});
+  while ((m_flags.load() & SERVICE_UDP_RUNNING) && !(m_flags.load() & SERVICE_UDP_STOP)) {
+    server->Poll();
+  }
+  server->CloseAll();
+  m_pLanServer = nullptr;
+  server.reset();
+  m_flags.fetch_and(~(SERVICE_UDP_RUNNING | SERVICE_UDP_STOP));
+  m_nLiveLoops.fetch_sub(1);
+}
+
+// --- List protocol ---
+
+void Service::SetListStampClockForTesting(std::function<std::uint64_t()> clock) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_stampClock = std::move(clock);
+}
+
+std::uint32_t Service::NextListStampLocked() {
+  std::uint32_t now =
+      static_cast<std::uint32_t>(m_stampClock ? m_stampClock() : SystemMilliseconds());
+  if (m_nLastStamp != 0 && static_cast<std::int32_t>(now - m_nLastStamp) <= 0) {
+    now = m_nLastStamp + 1;
+  }
+  if (now == 0) now = 1;
+  m_nLastStamp = now;
+  return now;
+}
+
+std::size_t Service::BuildListReply(std::uint8_t listType, ClientSlot& connection,
+                                    std::uint32_t phoneStamp) {
+  ShareList* list = ListOf(listType);
+  if (!list) return 0;
+  const std::uint16_t command = listType == SHARE_LIST_ORDINARY ? kCommandList1 : kCommandList2;
+  std::lock_guard<std::mutex> lock(m_mutex);
+  bool presenceChanged = false;
+  const std::string& wire = SerializeLocked(*list, &presenceChanged);
+  if ((list->Changed() || presenceChanged) && m_pLanServer) {
+    list->ClearChanged();
+    const std::uint32_t now = NextListStampLocked();
+    for (ClientSlot& slot : m_pLanServer->Slots()) {
+      if (slot.InUse()) slot.stamp = now;
+    }
+  }
+  if (connection.stamp == 0) connection.stamp = NextListStampLocked();
+
+  const bool withList = connection.stamp != phoneStamp;
+  const std::size_t length = kListReplyHeaderSize + (withList ? wire.size() : 0) + 4;
+  if (m_reply.size() < length) m_reply.resize(length);
+  std::uint8_t* out = m_reply.data();
+  std::memcpy(out, kLanMagic, 4);
+  out[4] = kLanVersion;
+  WriteLe16(out + 5, command);
+  WriteLe32(out + 7, connection.stamp);
+  std::size_t pos = kListReplyHeaderSize;
+  if (withList) {
+    std::memcpy(out + pos, wire.data(), wire.size());
+    pos += wire.size();
+  }
+  std::memcpy(out + pos, kLanTrailer, 4);
+  return pos + 4;
+}
+
+void Service::HandlePacket(ClientSlot& connection, int length) {
+  if (length <= 0) return;
+  const std::size_t received =
+      std::min<std::size_t>(static_cast<std::size_t>(length), connection.buffer.size());
+  ServiceHexDump("请求数据", connection.buffer.data(), received);
+  // Bytes the phone did not send read as 0.
+  std::uint8_t request[kListRequestSize] = {};
+  std::memcpy(request, connection.buffer.data(), std::min(received, sizeof request));
+  if (std::memcmp(request, kLanMagic, 4) == 0 && request[4] == kLanVersion) {
+    const std::uint16_t command = ReadLe16(request + 5);
+    if (command == kCommandList1 || command == kCommandList2) {
+      const std::size_t n =
+          BuildListReply(command == kCommandList1 ? SHARE_LIST_ORDINARY : SHARE_LIST_CONVERTED,
+                         connection, ReadLe32(request + 7));
+      SendAll(connection.socket, m_reply.data(), n);
+      return;
+    }
+  }
+  static const std::uint8_t kGenericReply[kGenericReplySize] = {'q',  'm',  't', 'k', 1,
+                                                                0xFF, 0xFF, 0,   0,   0};
+  SendAll(connection.socket, kGenericReply, sizeof kGenericReply);
+}
+
+void Service::SendAll(int socket, const std::uint8_t* data, std::size_t length) {
+  // The connection is non-blocking: a phone that does not read loses the rest of this reply
+  // rather than stalling every other phone.
+  while (length > 0) {
+    ssize_t n = send(socket, data, length, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    data += n;
+    length -= static_cast<std::size_t>(n);
+  }
 }
 
 }  // namespace brisel
