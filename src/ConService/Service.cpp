@@ -14,6 +14,7 @@
 #include "ConService/Ipv4Address.h"
 #include "ConService/LanServer.h"
 #include "ConService/ListProtocol.h"
+#include "ConService/MediaServer.h"
 #include "ConService/ServiceDiagnostics.h"
 #include "platform/FileSystem.h"
 #include "platform/ProgramFolder.h"
@@ -263,10 +264,11 @@ bool Service::StartLocked() {
     std::lock_guard<std::mutex> lock(m_stateMutex);
     m_state = ThreadsState{};
     m_nSettled = 0;
-    m_nStarted = 1;
+    m_nStarted = 2;
   }
-  m_nLiveLoops = 1;
+  m_nLiveLoops = 2;
   m_udpThread = std::thread(&Service::UdpLoop, this, m_strAddress);
+  m_httpThread = std::thread(&Service::HttpLoop, this, m_strAddress);
   return true;
 }
 
@@ -326,6 +328,30 @@ void Service::UdpLoop(std::string address) {
   m_pLanServer = nullptr;
   server.reset();
   m_flags.fetch_and(~(SERVICE_UDP_RUNNING | SERVICE_UDP_STOP));
+  m_nLiveLoops.fetch_sub(1);
+}
+
+void Service::HttpLoop(std::string address) {
+  pthread_setname_np(pthread_self(), "HTTP线程");
+  MediaServer server;
+  std::string error;
+  if (!server.Start(address, kHttpPort, m_strRoot + "/file_root", &error)) {
+    ServiceDiagnostic("%s\n", error.c_str());
+    Settle(Loop::Http, false, error);
+    m_nLiveLoops.fetch_sub(1);
+    return;
+  }
+  m_flags.fetch_or(SERVICE_HTTP_RUNNING);
+  Settle(Loop::Http, true, {});
+  {
+    std::unique_lock<std::mutex> lock(m_stateMutex);
+    while ((m_flags.load() & SERVICE_HTTP_RUNNING) && !(m_flags.load() & SERVICE_HTTP_STOP)) {
+      m_stateChanged.wait_for(lock, std::chrono::seconds(1));
+    }
+  }
+  server.Stop();
+  ServiceDiagnostic("关闭http服务完毕 %u!\n", m_flags.load());
+  m_flags.fetch_and(~(SERVICE_HTTP_RUNNING | SERVICE_HTTP_STOP));
   m_nLiveLoops.fetch_sub(1);
 }
 

@@ -25,6 +25,7 @@ class RunningServiceTest : public ::testing::Test {
     Service::ThreadsState state = service->WaitForServiceThreads(std::chrono::seconds(5));
     ASSERT_TRUE(state.settled);
     ASSERT_TRUE(state.udpRunning) << state.udpError;
+    ASSERT_TRUE(state.httpRunning) << state.httpError;
   }
 
   std::string Video(const std::string& name) { return sandbox.WriteFile("videos/" + name, name); }
