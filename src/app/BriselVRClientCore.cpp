@@ -3,7 +3,9 @@
 #include <ctime>
 
 #include "BriselDataManager/LogRecorder.h"
+#include "ConService/Service.h"
 #include "app/AppSettings.h"
+#include "app/FileStatusManager.h"
 #include "app/ProgramValues.h"
 #include "platform/FileSystem.h"
 #include "platform/NetworkAdapters.h"
@@ -73,16 +75,34 @@ void BriselVRClientCore::StartLanService() {
   EnumerateAdapters(&m_LocalIpList, &m_LocalMacList);
   SetServiceIp(m_LocalIpList.empty() ? std::string() : TruncateUtf16(m_LocalIpList.front(), 19));
   SetLocalMac(m_LocalMacList.empty() ? std::string() : m_LocalMacList.front());
-  // The LAN service is not part of this build yet: there is nothing to start.
-  WriteLog("开启服务失败", kClientDlgTag);
+  StartLanServiceOn(ServiceIp());
 }
 
-void BriselVRClientCore::LoadShareCatalogue() {}
+std::uint8_t BriselVRClientCore::StartLanServiceOn(const std::string& address) {
+  m_bStarted = true;
+  SetServiceIp(TruncateUtf16(address, 19));
+  if (!m_pService) m_pService = std::make_unique<Service>();
+  if (!m_pFileStatusManager)
+    m_pFileStatusManager = std::make_unique<FileStatusManager>(m_mainWindow);
+  m_pService->SetFileStatusChangeListener(m_pFileStatusManager.get());
+  std::uint8_t result = m_pService->SetServiceAddress(ServiceIp());
+  WriteLog(result == 1 ? "开启服务成功" : "开启服务失败", kClientDlgTag);
+  return result;
+}
+
+void BriselVRClientCore::LoadShareCatalogue() {
+  if (m_pService) m_pService->LoadAllShareRecords();
+}
 
 void BriselVRClientCore::Shutdown() {
   if (m_bShutDown || !m_bStarted) return;
   m_bShutDown = true;
   StopLogThread();
+  if (m_pService) {
+    m_pService->StopServiceThreads();
+    m_pService.reset();  // rewrites every record file
+  }
+  m_pFileStatusManager.reset();
 }
 
 }  // namespace brisel

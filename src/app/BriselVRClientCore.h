@@ -4,10 +4,16 @@
 // from its set-up and its destruction. The UI's CBriselVRClientDlg owns one of these and adds
 // its own steps (tray icon, pages); the command-line front end uses it the same way.
 
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "app/Messages.h"
+
 namespace brisel {
+
+class FileStatusManager;
+class Service;
 
 inline constexpr const char* kClientDlgTag = "BriselVRClientDlg";
 
@@ -42,12 +48,25 @@ class BriselVRClientCore {
   // EnumerateAdapters; ServiceIp and LocalMac from the first entries; the LAN service on
   // ServiceIp; logs "开启服务成功" or "开启服务失败".
   void StartLanService();
+  // The LAN service on `address` (ServiceIp is set to it): creates the Service and its
+  // FileStatusManager when there are none and calls SetServiceAddress; logs "开启服务成功"
+  // when the threads were started, "开启服务失败" otherwise (no address included). Returns
+  // SetServiceAddress's result.
+  std::uint8_t StartLanServiceOn(const std::string& address);
   // Reloads the share catalogue from the record files in file_root.
   void LoadShareCatalogue();
 
   // StopLogThread, then the LAN service's threads, then the service itself (which rewrites
-  // the record files). Idempotent.
+  // the record files), then its FileStatusManager. Idempotent.
   void Shutdown();
+
+  // Where the FileStatusManager posts: the main window. Set it before StartLanService.
+  void SetMainWindowTarget(MessageTargetRef mainWindow) { m_mainWindow = std::move(mainWindow); }
+
+  // The LAN service, for the pages (catalogue operations, SetServiceAddress on an address
+  // switch, ConnectedClientCount for the connected-phone count). Null until StartLanService
+  // and after Shutdown. Owned by this object.
+  Service* GetService() { return m_pService.get(); }
 
   const std::vector<std::string>& LocalIpList() const { return m_LocalIpList; }
   const std::vector<std::string>& LocalMacList() const { return m_LocalMacList; }
@@ -55,6 +74,9 @@ class BriselVRClientCore {
  private:
   std::vector<std::string> m_LocalIpList;
   std::vector<std::string> m_LocalMacList;
+  MessageTargetRef m_mainWindow;
+  std::unique_ptr<Service> m_pService;
+  std::unique_ptr<FileStatusManager> m_pFileStatusManager;
   bool m_bStarted = false;
   bool m_bShutDown = false;
 };

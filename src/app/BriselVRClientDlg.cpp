@@ -27,6 +27,7 @@ bool CBriselVRClientDlg::OnInitDialog() {
     QRect area = screen->availableGeometry();
     move(area.center() - QPoint(width() / 2, height() / 2));
   }
+  m_core.SetMainWindowTarget(m_target);
   return m_core.Startup();
 }
 
@@ -60,6 +61,8 @@ void CBriselVRClientDlg::closeEvent(QCloseEvent* event) {
 
 void CBriselVRClientDlg::customEvent(QEvent* event) {
   if (event->type() != MessageEvent::EventType()) return QWidget::customEvent(event);
+  // WM_SHARE_FILE_STATUS_1 and _2 carry nothing the window acts on; the text goes with the
+  // event.
 }
 
 }  // namespace brisel
