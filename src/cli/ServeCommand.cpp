@@ -1,0 +1,68 @@
+#include <poll.h>
+
+#include <cstdio>
+#include <ctime>
+
+#include "BriselDataManager/LogRecorder.h"
+#include "ConService/Ipv4Address.h"
+#include "ConService/Service.h"
+#include "ConService/ServiceDiagnostics.h"
+#include "app/AppSettings.h"
+#include "app/BriselVRClientCore.h"
+#include "cli/CliApp.h"
+#include "cli/Commands.h"
+#include "platform/SignalWatcher.h"
+
+namespace brisel::cli {
+
+int RunServeCommand(const std::vector<std::string>& args) {
+  std::string address;
+  bool quiet = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--address" && i + 1 < args.size()) {
+      address = args[++i];
+    } else if (args[i].rfind("--address=", 0) == 0) {
+      address = args[i].substr(10);
+    } else if (args[i] == "--quiet") {
+      quiet = true;
+    } else {
+      return UsageError("serve: unexpected argument " + args[i]);
+    }
+  }
+  if (address.empty()) return UsageError("serve needs --address A");
+  if (!Ipv4Address::Parse(address)) return UsageError("serve: not an IPv4 address: " + address);
+
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);  // "serving on" reaches a pipe at once
+  SetServiceDiagnosticsEnabled(!quiet);
+  const int signals = SignalWatcher::Install();
+
+  BriselVRClientCore core;
+  if (!core.PrepareFolders(false)) {
+    std::fprintf(stderr, "briselvr: 配置文件异常 (%s could not be read or created)\n",
+                 ConfigPath().c_str());
+  }
+  PurgeOldLogs(static_cast<std::int64_t>(std::time(nullptr)) - 2592000);
+  StartLogThread();
+  core.StartLanServiceOn(address);
+  core.LoadShareCatalogue();
+  Service::ThreadsState state = core.GetService()->WaitForServiceThreads(std::chrono::seconds(10));
+  if (!state.udpRunning || !state.httpRunning) {
+    std::fprintf(stderr, "briselvr: cannot serve on %s:", address.c_str());
+    if (!state.settled) std::fprintf(stderr, " the service did not start in time");
+    if (!state.udpError.empty()) std::fprintf(stderr, " %s;", state.udpError.c_str());
+    if (!state.httpError.empty()) std::fprintf(stderr, " %s", state.httpError.c_str());
+    std::fprintf(stderr, "\n");
+    core.Shutdown();
+    return kExitFailure;
+  }
+  std::printf("serving on %s\n", address.c_str());
+
+  while (signals >= 0) {
+    pollfd p{signals, POLLIN, 0};
+    if (poll(&p, 1, -1) == 1 && SignalWatcher::TakeSignal() != 0) break;
+  }
+  core.Shutdown();
+  return kExitOk;
+}
+
+}  // namespace brisel::cli

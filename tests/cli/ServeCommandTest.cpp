@@ -1,0 +1,115 @@
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "ConService/LanServer.h"
+#include "ConService/ShareRecord.h"
+#include "platform/ChildProcess.h"
+#include "platform/FileSystem.h"
+#include "support/HttpProbe.h"
+#include "support/PhoneClient.h"
+#include "support/Sandbox.h"
+
+namespace brisel {
+namespace {
+
+class ServeCommandTest : public ::testing::Test {
+ protected:
+  std::vector<std::string> Argv(std::vector<std::string> args) {
+    args.insert(args.begin(), {std::string(test::BuiltProgramFolder()) + "/briselvr",
+                               "--program-folder", sandbox.Folder()});
+    return args;
+  }
+  // Reads the child's output until `text` appears or the child ends.
+  bool WaitForOutput(ChildProcess& child, const std::string& text, std::string* output) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    while (output->find(text) == std::string::npos) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      if (child.Read(output, 200) == ChildProcess::ReadResult::End) {
+        return output->find(text) != std::string::npos;
+      }
+    }
+    return true;
+  }
+
+  test::Sandbox sandbox;
+};
+
+TEST_F(ServeCommandTest, PhoneFindsListsAndStreamsUntilTheSignal) {
+  std::string video(100000, 'v');
+  for (std::size_t i = 0; i < video.size(); ++i) video[i] = static_cast<char>(i % 251);
+  const std::string path = sandbox.WriteFile("videos/clip.mp4", video);
+  ASSERT_EQ(RunProcess(Argv({"add", path}), 30000).exitCode, 0);
+  const std::string key = ShareRecord::MakeKey(path);
+
+  int datagrams = test::OpenDatagramListener();
+  ASSERT_GE(datagrams, 0);
+  ChildProcess child;
+  ASSERT_TRUE(child.Start(Argv({"serve", "--address", "127.0.0.1"})));
+  std::string output;
+  ASSERT_TRUE(WaitForOutput(child, "serving on 127.0.0.1\n", &output)) << output;
+
+  auto datagram = test::NextDatagram(datagrams, 3000);
+  close(datagrams);
+  ASSERT_TRUE(datagram);
+  auto expected = LanServer::BuildDiscoveryDatagram("127.0.0.1");
+  EXPECT_EQ(*datagram, std::string(expected.begin(), expected.end()));
+
+  test::PhoneClient phone;
+  ASSERT_TRUE(phone.Connect("127.0.0.1"));
+  test::PhoneListReply list1 = phone.RequestList(1, 0);
+  ASSERT_EQ(list1.entries.size(), 1u);
+  EXPECT_EQ(list1.entries[0].key, key);
+  EXPECT_EQ(list1.entries[0].name, "clip.mp4");
+  EXPECT_EQ(phone.RequestList(1, list1.stamp).raw.size(), 15u);
+  EXPECT_EQ(phone.RequestList(2, list1.stamp).raw.size(), 15u);
+
+  test::HttpReply part = test::HttpRequest("GET", "/" + key, {"Range: bytes=100-199"});
+  EXPECT_EQ(part.status, 206);
+  EXPECT_EQ(part.body, video.substr(100, 100));
+
+  unlink(path.c_str());  // shutdown rewrites the record with the fresh flag
+  child.Kill(SIGTERM);
+  ASSERT_TRUE(child.Wait(10000));
+  EXPECT_EQ(child.ExitCode(), 0);
+  EXPECT_EQ(sandbox.ReadFile("file_root/" + key)[5], 0);
+  test::PhoneClient after;
+  EXPECT_FALSE(after.Connect("127.0.0.1"));
+}
+
+TEST_F(ServeCommandTest, ServiceThatCannotStartEndsWithAClearMessage) {
+  int squatter = socket(AF_INET, SOCK_STREAM, 0);
+  int one = 1;
+  setsockopt(squatter, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+  sockaddr_in at{};
+  at.sin_family = AF_INET;
+  at.sin_port = htons(11718);
+  at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(bind(squatter, reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
+  ASSERT_EQ(listen(squatter, 1), 0);
+  struct Case {
+    const char* address;
+    int exitCode;
+    const char* message;
+  } cases[] = {
+      {"127.0.0.1", 1, "11718: Address already in use"},
+      {"10.255.255.1", 1, "Cannot assign requested address"},
+      {"10.255.255", 2, "not an IPv4 address"},
+  };
+  for (const Case& c : cases) {
+    ProcessResult result = RunProcess(Argv({"serve", "--address", c.address}), 30000);
+    EXPECT_EQ(result.exitCode, c.exitCode) << c.address << result.output;
+    EXPECT_NE(result.output.find(c.message), std::string::npos) << result.output;
+    EXPECT_EQ(result.output.find("serving on"), std::string::npos) << result.output;
+  }
+  close(squatter);
+}
+
+}  // namespace
+}  // namespace brisel
