@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -99,8 +100,8 @@ void LanServer::SendDatagramIfDue() {
 void LanServer::Poll() {
   SendDatagramIfDue();
 
-  std::vector<pollfd> fds;
-  fds.reserve(2 + kMaxClients);
+  std::vector<pollfd>& fds = m_pollFds;
+  fds.clear();
   m_pollSlots.clear();
   if (m_wakeFd >= 0) fds.push_back({m_wakeFd, POLLIN, 0});
   const std::size_t listenIndex = fds.size();
@@ -149,6 +150,8 @@ void LanServer::AcceptConnections() {
       close(fd);
       continue;
     }
+    int one = 1;  // a reply is one send; never hold it back
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     free->socket = fd;
     free->peer = std::move(peerText);
     free->stamp = 0;

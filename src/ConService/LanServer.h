@@ -1,6 +1,7 @@
 #pragma once
 
 #include <netinet/in.h>
+#include <poll.h>
 
 #include <array>
 #include <atomic>
@@ -66,7 +67,8 @@ class LanServer {
   sockaddr_in m_broadcastDestination{};
   std::chrono::steady_clock::time_point m_nextBroadcast{};
   bool m_bBroadcastFailing = false;
-  std::vector<int> m_pollSlots;  // slot index of each connection entry of the last poll
+  std::vector<pollfd> m_pollFds;  // reused by every cycle
+  std::vector<int> m_pollSlots;   // slot index of each connection entry of the last poll
 };
 
 }  // namespace brisel

@@ -2,16 +2,22 @@
 
 #include <arpa/inet.h>
 #include <civetweb.h>
+#include <dirent.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <strings.h>
+#include <sys/sendfile.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cinttypes>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <mutex>
@@ -91,21 +97,6 @@ bool IfRangeHolds(mg_connection* conn, const struct stat& st) {
   return HttpDate(st.st_mtime) == value;
 }
 
-// CivetWeb reads request headers through mg_get_header from the request info it keeps for
-// the connection; the decided range is put there before the file is sent, so its own
-// sendfile path sends exactly that range.
-void SetRequestHeader(mg_connection* conn, const char* name, const char* value) {
-  auto* info = const_cast<mg_request_info*>(mg_get_request_info(conn));
-  for (int i = 0; i < info->num_headers; ++i) {
-    if (strcasecmp(info->http_headers[i].name, name) != 0) continue;
-    if (value) {
-      info->http_headers[i].value = value;
-    } else {
-      info->http_headers[i].name = "X-Ignored-Range";
-    }
-  }
-}
-
 bool HasDotDotSegment(std::string_view uri) {
   std::size_t start = 0;
   while (start <= uri.size()) {
@@ -130,6 +121,87 @@ void SendDigestChallenge(mg_connection* conn) {
                         "Connection: close\r\n\r\n",
                         kAuthRealm, counter.fetch_add(0x9E3779B97F4A7C15ull));
   mg_write(conn, response, static_cast<std::size_t>(n));
+}
+
+// Bodies up to this size go out in the same write as the header: one segment, one
+// syscall, which is what makes thumbnails and small ranges fast.
+constexpr std::uint64_t kInlineBodyLimit = 64 * 1024;
+// Without progress for this long a stalled download is given up (CivetWeb's request
+// timeout).
+constexpr int kStallLimitMs = 30000;
+
+// Whether CivetWeb keeps this connection open after the answer; our answers say the same.
+bool KeepsAlive(mg_connection* conn) {
+  const char* connection = mg_get_header(conn, "Connection");
+  if (connection) {
+    for (const char* p = connection; *p; ++p) {
+      if (strncasecmp(p, "keep-alive", 10) == 0) return true;
+    }
+    return false;
+  }
+  const char* version = mg_get_request_info(conn)->http_version;
+  return !version || std::strcmp(version, "1.0") != 0;
+}
+
+struct FileCloser {
+  int fd;
+  ~FileCloser() {
+    if (fd >= 0) close(fd);
+  }
+};
+
+// The socket of this connection: CivetWeb does not hand it out, so it is found once per
+// connection among our own descriptors by its two addresses, and then remembered.
+bool SocketMatches(int fd, const mg_request_info* info, int localPort) {
+  sockaddr_storage local{}, peer{};
+  socklen_t localLength = sizeof local, peerLength = sizeof peer;
+  if (getsockname(fd, reinterpret_cast<sockaddr*>(&local), &localLength) != 0 ||
+      local.ss_family != AF_INET ||
+      ntohs(reinterpret_cast<sockaddr_in*>(&local)->sin_port) != localPort)
+    return false;
+  if (getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerLength) != 0 ||
+      peer.ss_family != AF_INET)
+    return false;
+  const auto* p = reinterpret_cast<sockaddr_in*>(&peer);
+  char text[INET_ADDRSTRLEN] = "";
+  inet_ntop(AF_INET, &p->sin_addr, text, sizeof text);
+  return ntohs(p->sin_port) == info->remote_port && std::strcmp(text, info->remote_addr) == 0;
+}
+
+int ConnectionSocket(mg_connection* conn, int localPort) {
+  const mg_request_info* info = mg_get_request_info(conn);
+  auto remembered = reinterpret_cast<std::intptr_t>(mg_get_user_connection_data(conn));
+  if (remembered > 0 && SocketMatches(static_cast<int>(remembered - 1), info, localPort))
+    return static_cast<int>(remembered - 1);
+  DIR* dir = opendir("/proc/self/fd");
+  if (!dir) return -1;
+  int found = -1;
+  const int listing = dirfd(dir);
+  while (dirent* entry = readdir(dir)) {
+    if (entry->d_name[0] < '0' || entry->d_name[0] > '9') continue;
+    int fd = std::atoi(entry->d_name);
+    if (fd == listing || !SocketMatches(fd, info, localPort)) continue;
+    found = fd;
+    break;
+  }
+  closedir(dir);
+  if (found >= 0) {
+    mg_set_user_connection_data(conn,
+                                reinterpret_cast<void*>(static_cast<std::intptr_t>(found) + 1));
+  }
+  return found;
+}
+
+bool PreadAll(int fd, char* out, std::uint64_t length, std::uint64_t offset) {
+  while (length > 0) {
+    ssize_t n = pread(fd, out, length, static_cast<off_t>(offset));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    out += n;
+    length -= static_cast<std::uint64_t>(n);
+    offset += static_cast<std::uint64_t>(n);
+  }
+  return true;
 }
 
 std::once_flag g_libraryInit;
@@ -187,6 +259,11 @@ bool MediaServer::Start(const std::string& address, int port, const std::string&
   };
   mg_callbacks callbacks{};
   callbacks.http_error = &MediaServer::HandleHttpError;
+  // Each new connection starts without a remembered socket.
+  callbacks.init_connection = [](const mg_connection*, void** data) {
+    *data = nullptr;
+    return 0;
+  };
   mg_init_data init{};
   init.callbacks = &callbacks;
   init.user_data = this;
@@ -208,6 +285,7 @@ void MediaServer::Stop() {
   // CivetWeb's listener notices the stop request only when its poll wakes, which it does
   // every two seconds; a few connections to our own listener wake it at once. Bounded: at
   // most two seconds of knocking, to our own address only.
+  m_bStopping = true;
   std::atomic<bool> stopped{false};
   std::thread knocker([this, &stopped] {
     sockaddr_in to{};
@@ -226,6 +304,7 @@ void MediaServer::Stop() {
   stopped = true;
   knocker.join();
   m_pContext = nullptr;
+  m_bStopping = false;
 }
 
 int MediaServer::HandleHttpError(mg_connection* conn, int status, const char*) {
@@ -263,55 +342,145 @@ int MediaServer::Serve(mg_connection* conn) {
   if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return 0;
   if (uri.size() >= 10 && uri.substr(uri.size() - 10) == ".htpasswd") return 0;
 
-  const char* mime = VideoMimeType(path);
   int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return 0;
+  if (fd < 0) return 0;  // CivetWeb answers what it cannot open
+  FileCloser file{fd};
   char head[kMaxRecordFileBytes];
-  ssize_t n = read(fd, head, sizeof head);
-  close(fd);
+  ssize_t n = pread(fd, head, sizeof head, 0);
+  const char* mime = nullptr;
   if (n >= 4 && std::memcmp(head, kLanMagic, 4) == 0) {
-    // A record file: the request is for the video it names.
+    // A record file: the request is for the video it names, opened the way the catalogue
+    // tests it (the path's own bytes).
     std::string video;
-    if (!ShareRecord::VideoPathOfRecordFile(std::string_view(head, static_cast<std::size_t>(n)),
-                                            &video) ||
-        stat(video.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    struct stat videoStat;
+    int videoFd = -1;
+    if (ShareRecord::VideoPathOfRecordFile(std::string_view(head, static_cast<std::size_t>(n)),
+                                           &video)) {
+      videoFd = open(video.c_str(), O_RDONLY | O_CLOEXEC);
+    }
+    if (videoFd < 0 || fstat(videoFd, &videoStat) != 0 || !S_ISREG(videoStat.st_mode)) {
+      if (videoFd >= 0) close(videoFd);
       SendNotFound(conn);
       return 404;
     }
+    close(fd);
+    file.fd = videoFd;
+    st = videoStat;
     path = std::move(video);
-    mime = VideoMimeType(path);
-    if (!mime) mime = mg_get_builtin_mime_type(path.c_str());
+  } else if (fstat(fd, &st) != 0) {
+    return 0;
+  }
+  mime = VideoMimeType(path);
+  if (!mime) mime = mg_get_builtin_mime_type(path.c_str());
+
+  // A copy the client already holds: CivetWeb's 304.
+  if (IsNotModified(conn, st)) {
+    mg_send_mime_file2(conn, path.c_str(), mime, nullptr);
+    return 304;
+  }
+  const std::uint64_t size = static_cast<std::uint64_t>(st.st_size);
+  HttpRange range;
+  if (const char* header = mg_get_header(conn, "Range")) {
+    range = HttpRange::Decide(header, size);
+    if (!IfRangeHolds(conn, st)) range.kind = HttpRange::Kind::Whole;
+  }
+  if (range.kind == HttpRange::Kind::Unsatisfiable) {
+    char contentRange[64];
+    std::snprintf(contentRange, sizeof contentRange, "bytes */%" PRIu64, size);
+    mg_response_header_start(conn, 416);
+    mg_response_header_add(conn, "Content-Range", contentRange, -1);
+    mg_response_header_add(conn, "Accept-Ranges", "bytes", -1);
+    mg_response_header_add(conn, "Content-Length", "0", -1);
+    mg_response_header_send(conn);
+    return 416;
+  }
+  const bool partial = range.kind == HttpRange::Kind::Partial;
+  const std::uint64_t first = partial ? range.first : 0;
+  const std::uint64_t length = partial ? range.last - range.first + 1 : size;
+  return SendFile(conn, file.fd, st, mime, partial, first, length, !get);
+}
+
+int MediaServer::SendFile(mg_connection* conn, int fd, const struct stat& st, const char* mime,
+                          bool partial, std::uint64_t first, std::uint64_t length, bool headOnly) {
+  // The header CivetWeb itself would send for this file.
+  thread_local std::string out;
+  out.clear();
+  char line[256];
+  std::snprintf(line, sizeof line, "HTTP/1.1 %s\r\nCache-Control: max-age=3600\r\n",
+                partial ? "206 Partial Content" : "200 OK");
+  out += line;
+  out += "Content-Type: ";
+  out += mime;
+  out += "\r\nLast-Modified: " + HttpDate(st.st_mtime) + "\r\nEtag: " + ETagOf(st) + "\r\n";
+  std::snprintf(line, sizeof line, "Content-Length: %" PRIu64 "\r\nAccept-Ranges: bytes\r\n",
+                length);
+  out += line;
+  if (partial) {
+    std::snprintf(line, sizeof line, "Content-Range: bytes %" PRIu64 "-%" PRIu64 "/%" PRIu64 "\r\n",
+                  first, first + length - 1, static_cast<std::uint64_t>(st.st_size));
+    out += line;
+  }
+  out += "Date: " + HttpDate(std::time(nullptr)) + "\r\n";
+  out += KeepsAlive(conn) ? "Connection: keep-alive\r\n\r\n" : "Connection: close\r\n\r\n";
+  const int status = partial ? 206 : 200;
+  if (headOnly) {
+    mg_write(conn, out.data(), out.size());
+    return status;
   }
 
-  char range[64];
-  if (mg_get_header(conn, "Range") && !IsNotModified(conn, st)) {
-    HttpRange decided =
-        HttpRange::Decide(mg_get_header(conn, "Range"), static_cast<std::uint64_t>(st.st_size));
-    if (!IfRangeHolds(conn, st)) decided.kind = HttpRange::Kind::Whole;
-    switch (decided.kind) {
-      case HttpRange::Kind::Whole:
-        SetRequestHeader(conn, "Range", nullptr);
-        break;
-      case HttpRange::Kind::Partial:
-        std::snprintf(range, sizeof range, "bytes=%" PRIu64 "-%" PRIu64, decided.first,
-                      decided.last);
-        SetRequestHeader(conn, "Range", range);
-        break;
-      case HttpRange::Kind::Unsatisfiable: {
-        char contentRange[64];
-        std::snprintf(contentRange, sizeof contentRange, "bytes */%" PRId64,
-                      static_cast<std::int64_t>(st.st_size));
-        mg_response_header_start(conn, 416);
-        mg_response_header_add(conn, "Content-Range", contentRange, -1);
-        mg_response_header_add(conn, "Accept-Ranges", "bytes", -1);
-        mg_response_header_add(conn, "Content-Length", "0", -1);
-        mg_response_header_send(conn);
-        return 416;
-      }
+  if (length <= kInlineBodyLimit) {
+    const std::size_t headSize = out.size();
+    out.resize(headSize + length);
+    if (!PreadAll(fd, out.data() + headSize, length, first)) {
+      // The file shrank under us: what was promised cannot be sent.
+      mg_send_http_error(conn, 500, "Error: Cannot read file");
+      return 500;
     }
+    mg_write(conn, out.data(), out.size());
+    return status;
   }
-  mg_send_mime_file2(conn, path.c_str(), mime, nullptr);
-  return 200;
+
+  if (mg_write(conn, out.data(), out.size()) != static_cast<int>(out.size())) return status;
+  const int sock = ConnectionSocket(conn, m_nPort);
+  if (sock < 0) {
+    // No socket to hand the file to: copy it through CivetWeb in large pieces.
+    std::string buffer(1 << 20, '\0');
+    while (length > 0 && !m_bStopping) {
+      const std::uint64_t piece = std::min<std::uint64_t>(length, buffer.size());
+      if (!PreadAll(fd, buffer.data(), piece, first) ||
+          mg_write(conn, buffer.data(), piece) != static_cast<int>(piece))
+        break;
+      first += piece;
+      length -= piece;
+    }
+    return status;
+  }
+  // The body goes from the page cache straight to the socket. The socket is CivetWeb's and
+  // stays non-blocking; we wait for room ourselves, a little at a time, so a stop request or a
+  // stalled phone ends the transfer.
+  const int flags = fcntl(sock, F_GETFL);
+  if (flags >= 0 && !(flags & O_NONBLOCK)) fcntl(sock, F_SETFL, flags | O_NONBLOCK);
+  off_t offset = static_cast<off_t>(first);
+  int stalledMs = 0;
+  while (length > 0 && !m_bStopping) {
+    ssize_t sent = sendfile(sock, fd, &offset, std::min<std::uint64_t>(length, 1u << 30));
+    if (sent > 0) {
+      length -= static_cast<std::uint64_t>(sent);
+      stalledMs = 0;
+      continue;
+    }
+    if (sent < 0 && errno == EINTR) continue;
+    if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && stalledMs < kStallLimitMs) {
+      pollfd p{sock, POLLOUT, 0};
+      if (poll(&p, 1, 200) == 0) stalledMs += 200;
+      continue;
+    }
+    break;  // the phone went away, the file shrank, or the phone stopped reading
+  }
+  if (flags >= 0 && !(flags & O_NONBLOCK)) fcntl(sock, F_SETFL, flags);
+  // A body cut short leaves the stream unusable: make CivetWeb close the connection.
+  if (length > 0) shutdown(sock, SHUT_RDWR);
+  return status;
 }
 
 }  // namespace brisel

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <sys/stat.h>
+
+#include <atomic>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -9,10 +13,13 @@ struct mg_context;
 namespace brisel {
 
 // The media HTTP server on CivetWeb: a static file server over file_root (directory
-// listings, WebDAV listing, ETag, 304s, byte ranges, sendfile) that answers a record file
-// ("qmtk" at its start) with the video the record names. Ranges are decided here, because
-// CivetWeb gets unsatisfiable, overlong and suffix ranges wrong; writes (PUT, DELETE, MKCOL,
-// MOVE, COPY) are refused with a digest challenge, since no password file exists.
+// listings, WebDAV listing, ETag, 304s, byte ranges) that answers a record file ("qmtk" at
+// its start) with the video the record names. CivetWeb parses the requests, lists folders,
+// answers 304s, WebDAV and errors; files themselves are answered here, because CivetWeb gets
+// unsatisfiable, overlong and suffix ranges wrong, writes a header line by line, and gives up
+// sendfile at the first full socket buffer. Small bodies leave with their header in one write;
+// large ones go by sendfile. Writes (PUT, DELETE, MKCOL, MOVE, COPY) are refused with a
+// digest challenge, since no password file exists.
 //
 // Thread contract: Start and Stop on one thread (the service's HTTP thread); requests are
 // served on CivetWeb's worker threads, which touch only files and this object's constant
@@ -44,11 +51,14 @@ class MediaServer {
   static int HandleRequest(mg_connection* conn, void* self);
   static int HandleHttpError(mg_connection* conn, int status, const char* message);
   int Serve(mg_connection* conn);
+  int SendFile(mg_connection* conn, int fd, const struct stat& st, const char* mime, bool partial,
+               std::uint64_t first, std::uint64_t length, bool headOnly);
 
   mg_context* m_pContext = nullptr;
   std::string m_strRoot;
   std::string m_strAddress;
   int m_nPort = 0;
+  std::atomic<bool> m_bStopping{false};  // transfers in progress end when it is set
 };
 
 }  // namespace brisel

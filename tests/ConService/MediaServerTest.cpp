@@ -199,19 +199,38 @@ TEST_F(MediaServerTest, RecordsWhoseVideoIsGoneOrUnusableGive404) {
   EXPECT_EQ(HttpRequest("GET", "/" + std::string(32, 'e')).status, 404);  // malformed
 }
 
-TEST_F(MediaServerTest, KeepAliveServesSeveralRequestsOnOneConnection) {
-  const std::string key = Share("a.mp4");
+TEST_F(MediaServerTest, KeepAliveServesSmallAndLargeAnswersOnOneConnection) {
+  const std::size_t size = 3 << 20;
+  const std::string key = Share("a.mp4", size);
+  const std::string video = Pattern(size);
   Start();
   HttpConnection connection;
   ASSERT_TRUE(connection.Connect("127.0.0.1", 11717));
-  for (int i = 0; i < 3; ++i) {
+  struct Case {
+    std::size_t first, last;
+  } cases[] = {{0, 9}, {1 << 20, (2 << 20) - 1}, {20, 29}, {0, size - 1}, {size - 5, size - 1}};
+  for (const Case& c : cases) {
     ASSERT_TRUE(connection.Send("GET /" + key +
-                                " HTTP/1.1\r\nHost: x\r\nRange: bytes=" + std::to_string(i * 10) +
-                                "-" + std::to_string(i * 10 + 9) + "\r\n\r\n"));
+                                " HTTP/1.1\r\nHost: x\r\nRange: bytes=" + std::to_string(c.first) +
+                                "-" + std::to_string(c.last) + "\r\n\r\n"));
     HttpReply reply = connection.ReadResponse();
-    ASSERT_EQ(reply.status, 206) << i;
-    EXPECT_EQ(reply.body, Pattern(1000).substr(static_cast<std::size_t>(i) * 10, 10));
+    ASSERT_EQ(reply.status, 206) << c.first;
+    EXPECT_EQ(reply.Header("Connection"), "keep-alive");
+    EXPECT_TRUE(reply.body == video.substr(c.first, c.last - c.first + 1)) << c.first;
   }
+  ASSERT_TRUE(connection.Send("GET /" + key + " HTTP/1.1\r\nHost: x\r\n\r\n"));
+  HttpReply whole = connection.ReadResponse();
+  EXPECT_EQ(whole.status, 200);
+  EXPECT_TRUE(whole.body == video);
+
+  // HTTP/1.0 without keep-alive is answered and closed.
+  HttpConnection old;
+  ASSERT_TRUE(old.Connect("127.0.0.1", 11717));
+  ASSERT_TRUE(old.Send("GET /" + key + " HTTP/1.0\r\nRange: bytes=0-9\r\n\r\n"));
+  HttpReply reply = old.ReadResponse();
+  EXPECT_EQ(reply.status, 206);
+  EXPECT_EQ(reply.Header("Connection"), "close");
+  EXPECT_EQ(reply.body, video.substr(0, 10));
 }
 
 TEST_F(MediaServerTest, StreamGoesOnWhenTheRecordIsRemoved) {

@@ -1,0 +1,48 @@
+// In-process cost of answering list requests: a full list of 35 records (60-byte names),
+// with the presence flags retested on every reply and with the default retest interval.
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "ConService/ClientSlot.h"
+#include "ConService/Service.h"
+#include "ConService/ServiceDiagnostics.h"
+#include "platform/ProgramFolder.h"
+
+namespace {
+
+std::unique_ptr<brisel::Service> FullService() {
+  static std::string folder = [] {
+    char pattern[] = "/tmp/brisel-bench-XXXXXX";
+    return std::string(mkdtemp(pattern));
+  }();
+  brisel::SetExeFolderOverride(folder);
+  brisel::SetServiceDiagnosticsEnabled(false);
+  auto service = std::make_unique<brisel::Service>();
+  for (int i = 0; i < 35; ++i) {
+    std::string path = folder + "/" + std::string(54, 'n') + "_" + std::to_string(100 + i) + "_";
+    std::ofstream(path) << "v";
+    service->AddShareRecord(path, 1);
+  }
+  return service;
+}
+
+void ListReply(benchmark::State& state) {
+  auto service = FullService();
+  service->SetPresenceRetestInterval(std::chrono::milliseconds(state.range(0)));
+  brisel::ClientSlot slot;
+  std::size_t bytes = 0;
+  for (auto _ : state) {
+    bytes = service->BuildListReply(1, slot, 0);
+    benchmark::DoNotOptimize(service->ReplyBuffer().data());
+  }
+  state.counters["reply_bytes"] = static_cast<double>(bytes);
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(ListReply)->Arg(0)->Arg(100);
+
+}  // namespace
