@@ -112,8 +112,8 @@ nginx_url="http://127.0.0.1:8080/big.mp4"
 echo "== whole 1 GiB download, one client"
 ours=$(download "$ours_url")
 theirs=$(download "$nginx_url")
-printf '  ours %.0f MB/s, nginx %.0f MB/s, ratio %s\n' "$(echo "$ours / 1000000" | bc -l)" \
-  "$(echo "$theirs / 1000000" | bc -l)" "$(ratio "$ours" "$theirs")"
+awk -v a="$ours" -v b="$theirs" -v r="$(ratio "$ours" "$theirs")" \
+  'BEGIN { printf "  ours %.0f MB/s, nginx %.0f MB/s, ratio %s\n", a / 1e6, b / 1e6, r }'
 
 # range_case TITLE OUR_URL NGINX_URL SIZE CHUNK
 range_case() {

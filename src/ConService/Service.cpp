@@ -35,12 +35,7 @@ Service::Service() : m_strRoot(GetExeFolder()), m_wakeFd(eventfd(0, EFD_NONBLOCK
 }
 
 Service::~Service() {
-  StopServiceThreads();
-  {
-    std::lock_guard<std::mutex> lock(m_controlMutex);
-    if (m_udpThread.joinable()) m_udpThread.join();
-    if (m_httpThread.joinable()) m_httpThread.join();
-  }
+  StopServiceThreads();  // joins both threads, whether they run or ended by themselves
   SaveAllShareRecords();
   if (m_wakeFd >= 0) close(m_wakeFd);
 }
