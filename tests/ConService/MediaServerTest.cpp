@@ -6,7 +6,7 @@
 #include "platform/ChildProcess.h"
 #include "platform/FileSystem.h"
 #include "support/HttpProbe.h"
-#include "support/TestClips.h"
+#include "support/LavfiClip.h"
 
 namespace brisel::test {
 namespace {
@@ -261,10 +261,12 @@ TEST_F(MediaServerTest, StreamGoesOnWhenTheRecordIsRemoved) {
 }
 
 TEST_F(MediaServerTest, RealPlayerReadsARealClipByItsKey) {
-  if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg and ffprobe are needed";
   const std::string clip = sandbox.Path("videos/片段 1.mp4");
   CreateDirectories(sandbox.Path("videos"));
-  ASSERT_TRUE(MakeTestClip(clip, 2.0));
+  ClipSpec spec;
+  spec.width = 160;
+  spec.height = 120;
+  ASSERT_TRUE(MakeLavfiClip(clip, spec));
   std::string key;
   ASSERT_EQ(service->AddShareRecord(clip, 1, &key), SHARE_ADD_OK);
   Start();

@@ -14,6 +14,7 @@
 #include "platform/FileSystem.h"
 #include "support/HttpProbe.h"
 #include "support/PhoneClient.h"
+#include "support/ProcessHelpers.h"
 #include "support/Sandbox.h"
 
 namespace brisel {
@@ -22,8 +23,8 @@ namespace {
 class ServeCommandTest : public ::testing::Test {
  protected:
   std::vector<std::string> Argv(std::vector<std::string> args) {
-    args.insert(args.begin(), {std::string(test::BuiltProgramFolder()) + "/briselvr",
-                               "--program-folder", sandbox.Folder()});
+    args.insert(args.begin(),
+                {test::BuiltProgram("briselvr"), "--program-folder", sandbox.Folder()});
     return args;
   }
   // Reads the child's output until `text` appears or the child ends.

@@ -5,6 +5,7 @@
 
 #include "ConService/ShareRecord.h"
 #include "platform/ChildProcess.h"
+#include "support/ProcessHelpers.h"
 #include "support/Sandbox.h"
 
 namespace brisel {
@@ -13,10 +14,8 @@ namespace {
 class ShareCommandsTest : public ::testing::Test {
  protected:
   // Runs briselvr on the sandbox folder; stdout and stderr come together.
-  ProcessResult Cli(std::vector<std::string> args) {
-    args.insert(args.begin(), {std::string(test::BuiltProgramFolder()) + "/briselvr",
-                               "--program-folder", sandbox.Folder()});
-    return RunProcess(args, 60000);
+  ProcessResult Cli(const std::vector<std::string>& args) {
+    return test::RunBriselvr(sandbox.Folder(), args, 60000);
   }
   std::string Video(const std::string& name) { return sandbox.WriteFile("videos/" + name, "v"); }
 
