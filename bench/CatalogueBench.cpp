@@ -16,10 +16,20 @@
 namespace {
 
 std::unique_ptr<brisel::Service> FullService() {
-  static std::string folder = [] {
-    char pattern[] = "/tmp/brisel-bench-XXXXXX";
-    return std::string(mkdtemp(pattern));
-  }();
+  // Removed when the benchmark ends.
+  struct TempFolder {
+    std::string path;
+    TempFolder() {
+      char pattern[] = "/tmp/brisel-bench-XXXXXX";
+      path = mkdtemp(pattern);
+    }
+    ~TempFolder() {
+      std::error_code ec;
+      std::filesystem::remove_all(path, ec);
+    }
+  };
+  static TempFolder temp;
+  const std::string& folder = temp.path;
   brisel::SetExeFolderOverride(folder);
   brisel::SetServiceDiagnosticsEnabled(false);
   auto service = std::make_unique<brisel::Service>();

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -19,14 +20,21 @@ namespace {
 
 struct Fixture {
   Fixture() {
-    char folder[] = "/tmp/brisel-fuzz-XXXXXX";
-    brisel::SetExeFolderOverride(mkdtemp(folder));
+    char pattern[] = "/tmp/brisel-fuzz-XXXXXX";
+    folder = mkdtemp(pattern);
+    brisel::SetExeFolderOverride(folder);
     brisel::SetServiceDiagnosticsEnabled(false);
     service = std::make_unique<brisel::Service>();
     for (int i = 0; i < 35; ++i)
       service->AddShareRecord("/v/" + std::string(50, 'a') + std::to_string(i), 1);
     socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0, pair);
   }
+  ~Fixture() {
+    service.reset();
+    std::error_code ec;
+    std::filesystem::remove_all(folder, ec);
+  }
+  std::string folder;
   std::unique_ptr<brisel::Service> service;
   int pair[2] = {-1, -1};
 };
