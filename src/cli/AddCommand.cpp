@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
 #include <functional>
 #include <memory>
 
@@ -10,18 +9,11 @@
 #include "ConService/Service.h"
 #include "cli/CliApp.h"
 #include "cli/Commands.h"
+#include "cli/SharePaths.h"
 #include "platform/FileSystem.h"
 
 namespace brisel::cli {
 namespace {
-
-// The video's path as the catalogue keeps it: absolute, without "." and ".." parts.
-std::string CataloguePath(const std::string& file) {
-  std::error_code error;
-  std::filesystem::path absolute = std::filesystem::absolute(file, error);
-  if (error) return file;
-  return absolute.lexically_normal().string();
-}
 
 std::string RefusalText(const VideoWndCore& tile, std::uint8_t list) {
   const std::string path = tile.Path();
@@ -74,7 +66,7 @@ int RunAddCommand(const std::vector<std::string>& args) {
   // of the command line); the thumbnail grabs run on while the next file is probed.
   std::vector<std::unique_ptr<VideoWndCore>> added;
   for (const std::string& file : files) {
-    const std::string path = CataloguePath(file);
+    const std::string path = SharePathArgument(file);
     if (!IsRegularFile(path)) {
       refuse(file, "not a file");
       continue;
