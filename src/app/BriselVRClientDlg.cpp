@@ -1,11 +1,13 @@
 #include "app/BriselVRClientDlg.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QScreen>
 
 #include "app/AppSettings.h"
 #include "app/QtMessageTarget.h"
+#include "toolkit/CNotifyMsgDlg.h"
 
 namespace brisel {
 
@@ -33,6 +35,8 @@ bool CBriselVRClientDlg::OnInitDialog() {
 
 void CBriselVRClientDlg::QuitSequence() {
   m_bQuitConfirmed = 1;
+  // A quit that arrives while the exit prompt is open (SIGTERM) closes the prompt first.
+  if (QWidget* modal = QApplication::activeModalWidget(); modal && modal != this) modal->close();
   close();
 }
 
@@ -42,18 +46,28 @@ void CBriselVRClientDlg::HandleCloseRequest() {
       hide();
       break;
     case CloseAction::Quit:
-    case CloseAction::Ask:  // the exit prompt arrives with the toolkit; until then: quit
       QuitSequence();
       break;
+    case CloseAction::Ask: {
+      // Asked again at every close; the prompt does not change ExitWndType.
+      CNotifyMsgDlg prompt(this, NOTIFY_EXIT);
+      prompt.exec();
+      CloseAction answer = ActionForExitPromptResult(prompt.GetNotifyResult());
+      if (answer == CloseAction::HideToTray) hide();
+      if (answer == CloseAction::Quit) QuitSequence();
+      break;
+    }
     case CloseAction::Nothing:
       break;
   }
 }
 
 void CBriselVRClientDlg::closeEvent(QCloseEvent* event) {
+  // A quit decided while this close is handled (the prompt's "完全退出", ExitWndType 3, or a
+  // signal during the prompt) lets this very close through: Qt ignores a nested close().
+  if (!m_bQuitConfirmed) HandleCloseRequest();
   if (!m_bQuitConfirmed) {
     event->ignore();
-    HandleCloseRequest();
     return;
   }
   event->accept();
