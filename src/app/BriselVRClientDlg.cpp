@@ -40,10 +40,16 @@ void CBriselVRClientDlg::QuitSequence() {
   close();
 }
 
+void CBriselVRClientDlg::RunInBackground() {
+  // There is no tray icon to bring a hidden window back yet, so the window goes to the task
+  // bar instead; the service and the queue run on either way.
+  showMinimized();
+}
+
 void CBriselVRClientDlg::HandleCloseRequest() {
   switch (DecideCloseAction(theSettings ? theSettings->m_nExitWndType : 1)) {
     case CloseAction::HideToTray:
-      hide();
+      RunInBackground();
       break;
     case CloseAction::Quit:
       QuitSequence();
@@ -53,7 +59,7 @@ void CBriselVRClientDlg::HandleCloseRequest() {
       CNotifyMsgDlg prompt(this, NOTIFY_EXIT);
       prompt.exec();
       CloseAction answer = ActionForExitPromptResult(prompt.GetNotifyResult());
-      if (answer == CloseAction::HideToTray) hide();
+      if (answer == CloseAction::HideToTray) RunInBackground();
       if (answer == CloseAction::Quit) QuitSequence();
       break;
     }

@@ -35,6 +35,8 @@ class CBriselVRClientDlg : public QWidget {
 
  private:
   void HandleCloseRequest();
+  // "后台运行": the window leaves the screen, the program keeps running.
+  void RunInBackground();
 
   BriselVRClientCore m_core;
   std::shared_ptr<QtMessageTarget> m_target;

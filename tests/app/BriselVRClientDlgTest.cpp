@@ -51,10 +51,10 @@ TEST_F(CloseRequest, AskShowsTheExitPromptEveryTime) {
   EXPECT_FALSE(dlg_->QuitConfirmed());
 
   EXPECT_TRUE(CloseWithPrompt([](CNotifyMsgDlg* p) { Press(p, IDC_NOTIFY_RUN_HIDDEN); }));
-  EXPECT_FALSE(dlg_->isVisible());
+  EXPECT_TRUE(dlg_->isMinimized()) << "leaves the screen but can be brought back";
   EXPECT_FALSE(dlg_->QuitConfirmed()) << "runs on in the background";
 
-  dlg_->show();
+  dlg_->showNormal();
   EXPECT_TRUE(CloseWithPrompt([](CNotifyMsgDlg* p) { Press(p, IDC_NOTIFY_QUIT); }));
   EXPECT_TRUE(dlg_->QuitConfirmed());
   EXPECT_FALSE(dlg_->isVisible());
@@ -64,13 +64,14 @@ TEST_F(CloseRequest, AskShowsTheExitPromptEveryTime) {
 TEST_F(CloseRequest, HideQuitAndNothingNeedNoPrompt) {
   struct Case {
     int exitWndType;
-    bool visible, quit;
-  } cases[] = {{2, false, false}, {0, true, false}, {3, false, true}};
+    bool visible, minimized, quit;
+  } cases[] = {{2, true, true, false}, {0, true, false, false}, {3, false, false, true}};
   for (const auto& c : cases) {
     theSettings->m_nExitWndType = c.exitWndType;
-    dlg_->show();
+    dlg_->showNormal();
     EXPECT_FALSE(CloseWithPrompt([](CNotifyMsgDlg*) {})) << c.exitWndType;
     EXPECT_EQ(dlg_->isVisible(), c.visible) << c.exitWndType;
+    EXPECT_EQ(dlg_->isMinimized(), c.minimized) << c.exitWndType;
     EXPECT_EQ(dlg_->QuitConfirmed(), c.quit) << c.exitWndType;
   }
 }
