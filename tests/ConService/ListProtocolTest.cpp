@@ -1,5 +1,3 @@
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -234,15 +232,8 @@ TEST_F(ListProtocolTest, StopEndsTheLoopsPromptlyAndCopesWithALoopThatNeverStart
   EXPECT_EQ(service->Flags(), 0u);
 
   // Port 11718 taken by someone else: the UDP loop gives up and says why.
-  int squatter = socket(AF_INET, SOCK_STREAM, 0);
-  int one = 1;  // earlier connections may linger in TIME_WAIT on the port
-  setsockopt(squatter, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-  sockaddr_in at{};
-  at.sin_family = AF_INET;
-  at.sin_port = htons(11718);
-  at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(bind(squatter, reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
-  ASSERT_EQ(listen(squatter, 1), 0);
+  int squatter = test::OpenStreamListener(11718);
+  ASSERT_GE(squatter, 0);
   EXPECT_TRUE(service->StartServiceThreads());
   Service::ThreadsState state = service->WaitForServiceThreads(std::chrono::seconds(5));
   EXPECT_TRUE(state.settled);

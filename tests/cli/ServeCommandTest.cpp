@@ -1,7 +1,4 @@
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <signal.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -85,15 +82,8 @@ TEST_F(ServeCommandTest, PhoneFindsListsAndStreamsUntilTheSignal) {
 }
 
 TEST_F(ServeCommandTest, ServiceThatCannotStartEndsWithAClearMessage) {
-  int squatter = socket(AF_INET, SOCK_STREAM, 0);
-  int one = 1;
-  setsockopt(squatter, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-  sockaddr_in at{};
-  at.sin_family = AF_INET;
-  at.sin_port = htons(11718);
-  at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(bind(squatter, reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
-  ASSERT_EQ(listen(squatter, 1), 0);
+  int squatter = test::OpenStreamListener(11718);
+  ASSERT_GE(squatter, 0);
   struct Case {
     const char* address;
     int exitCode;

@@ -192,6 +192,22 @@ int OpenDatagramListener(std::uint16_t port) {
   return fd;
 }
 
+int OpenStreamListener(std::uint16_t port) {
+  int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return -1;
+  int one = 1;  // earlier connections may linger in TIME_WAIT on the port
+  setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+  sockaddr_in local{};
+  local.sin_family = AF_INET;
+  local.sin_port = htons(port);
+  local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 || listen(fd, 1) != 0) {
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
 std::optional<std::string> NextDatagram(int fd, int timeoutMs) {
   pollfd p{fd, POLLIN, 0};
   if (poll(&p, 1, timeoutMs) != 1) return std::nullopt;

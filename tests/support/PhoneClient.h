@@ -70,6 +70,9 @@ std::optional<std::string> ReceiveDatagram(int timeoutMs, std::string* from = nu
 // A socket listening on UDP `port` (SO_REUSEADDR), for tests that count datagrams; -1 on
 // failure. The caller closes it.
 int OpenDatagramListener(std::uint16_t port = 7171);
+// A TCP socket listening on 127.0.0.1:`port` (SO_REUSEADDR), for tests that need the port
+// taken; -1 on failure. The caller closes it.
+int OpenStreamListener(std::uint16_t port);
 // The next datagram on a listener opened above, waiting up to `timeoutMs`.
 std::optional<std::string> NextDatagram(int fd, int timeoutMs);
 
