@@ -10,8 +10,8 @@
 #include <mutex>
 #include <thread>
 
-#include "app/MessageQueue.h"
 #include "platform/FileSystem.h"
+#include "platform/MessageQueue.h"
 #include "platform/ProgramFolder.h"
 #include "platform/TextCodec.h"
 

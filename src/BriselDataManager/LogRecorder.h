@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/Messages.h"
+#include "platform/Messages.h"
 
 namespace brisel {
 

@@ -25,7 +25,7 @@
 
 #include "BriselUIFiles/ConvertListHost.h"
 #include "BriselUIFiles/ConvertListItemCore.h"
-#include "app/Messages.h"
+#include "platform/Messages.h"
 
 namespace brisel {
 

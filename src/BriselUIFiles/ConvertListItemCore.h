@@ -24,7 +24,7 @@
 #include <thread>
 
 #include "BriselUIFiles/ConvertTask.h"
-#include "app/Messages.h"
+#include "platform/Messages.h"
 
 namespace brisel {
 

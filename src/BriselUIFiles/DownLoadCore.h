@@ -7,7 +7,7 @@
 #include <string>
 #include <thread>
 
-#include "app/Messages.h"
+#include "platform/Messages.h"
 
 namespace brisel {
 

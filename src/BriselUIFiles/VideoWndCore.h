@@ -32,7 +32,7 @@
 #include <vector>
 
 #include "BriselUIFiles/MediaInfoQuery.h"
-#include "app/Messages.h"
+#include "platform/Messages.h"
 
 namespace brisel {
 

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "app/Messages.h"
+#include "platform/Messages.h"
 
 namespace brisel {
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ConService/FileStatusChangeListener.h"
-#include "app/Messages.h"
+#include "platform/Messages.h"
 
 namespace brisel {
 

@@ -6,7 +6,7 @@
 #include <memory>
 #include <mutex>
 
-#include "app/Messages.h"
+#include "platform/Messages.h"
 
 namespace brisel {
 

@@ -13,11 +13,11 @@
 #include "BriselUIFiles/MediaInfoQuery.h"
 #include "app/AppSettings.h"
 #include "app/BriselVRClientCore.h"
-#include "app/MessageQueue.h"
 #include "cli/CliApp.h"
 #include "cli/Commands.h"
 #include "platform/FileSystem.h"
 #include "platform/Md5.h"
+#include "platform/MessageQueue.h"
 #include "platform/ProgramFolder.h"
 #include "platform/SignalWatcher.h"
 

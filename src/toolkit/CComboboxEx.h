@@ -6,15 +6,12 @@
 
 #include <cstdint>
 
-#include "app/Messages.h"
+#include "platform/Messages.h"
 
 namespace brisel {
 
 class CComboboxListboxDlg;
 class CMyListBox;
-
-// Private message from a drop-down's list to the drop-down: an item was picked.
-inline constexpr std::uint32_t WM_COMBO_PICKED = 103;
 
 // A drop-down selector whose list lives in a popup (CComboboxListboxDlg). A press opens the
 // list below the control, a second press closes it; picking an item closes it and posts

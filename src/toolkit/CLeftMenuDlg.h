@@ -6,7 +6,7 @@
 
 #include <map>
 
-#include "app/Messages.h"
+#include "platform/Messages.h"
 #include "toolkit/WindowDrag.h"
 
 namespace brisel {

@@ -8,7 +8,7 @@
 
 #include <vector>
 
-#include "app/Messages.h"
+#include "platform/Messages.h"
 
 namespace brisel {
 

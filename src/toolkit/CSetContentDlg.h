@@ -5,7 +5,7 @@
 #include <map>
 
 #include "app/AppSettings.h"
-#include "app/Messages.h"
+#include "platform/Messages.h"
 
 namespace brisel {
 

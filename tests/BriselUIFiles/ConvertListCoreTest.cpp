@@ -7,8 +7,8 @@
 
 #include "BriselUIFiles/QueueFile.h"
 #include "app/AppSettings.h"
-#include "app/MessageQueue.h"
 #include "platform/FileSystem.h"
+#include "platform/MessageQueue.h"
 #include "support/FakeConverter.h"
 #include "support/RecordingTarget.h"
 #include "support/Sandbox.h"

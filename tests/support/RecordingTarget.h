@@ -6,7 +6,7 @@
 #include <mutex>
 #include <vector>
 
-#include "app/Messages.h"
+#include "platform/Messages.h"
 
 namespace brisel::test {
 

@@ -1,10 +1,11 @@
 #pragma once
 
 // The program's custom messages. Pages, the log thread and worker threads talk to each other
-// by posting these; each keeps its number (WM_USER = 0x400) and name.
+// by posting these; each keeps its number (WM_USER = 0x400) and name, and every number has
+// its one name here. They stand in for window messages, so any module may use them.
 //
-// A message is a value: an id, two integers and an owned payload. A "heap text" of the
-// original is `text` (a second heap text, or the second path of a pair, is `text2`); a record
+// A message is a value: an id, two integers and an owned payload. A text handed to the
+// receiver is `text` (a second text, or the second path of a pair, is `text2`); a record
 // (ConvertRequest, LogQuery, ...) travels in `record`. Nothing that is owned by the sender
 // crosses a thread as a raw pointer.
 
@@ -68,6 +69,10 @@ inline constexpr std::uint32_t WM_DOWNLOAD_PROGRESS = WM_BRISEL_PRIVATE + 50;
 // lParam: the HTTP status when one was received (else 0); text: the installer path; text2: a
 // diagnostic for the log or the terminal (empty on success).
 inline constexpr std::uint32_t WM_DOWNLOAD_RESULT = WM_BRISEL_PRIVATE + 51;
+
+// A drop-down's list -> the drop-down, by a direct call inside the toolkit: an item was
+// picked. A private number below WM_USER, as the drop-down's windows use among themselves.
+inline constexpr std::uint32_t WM_COMBO_PICKED = 103;
 
 // The system command message and the close command (their system values), posted to the
 // main window when the downloaded installer has been started.

@@ -2,7 +2,7 @@
 
 #include <thread>
 
-#include "app/MessageQueue.h"
+#include "platform/MessageQueue.h"
 
 namespace brisel {
 namespace {

@@ -7,7 +7,7 @@
 #include <mutex>
 #include <optional>
 
-#include "app/Messages.h"
+#include "platform/Messages.h"
 
 namespace brisel {
 

@@ -1,4 +1,4 @@
-#include "app/MessageQueue.h"
+#include "platform/MessageQueue.h"
 
 namespace brisel {
 
