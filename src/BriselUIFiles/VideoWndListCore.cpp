@@ -8,6 +8,7 @@
 #include "ConService/Service.h"
 #include "app/AppSettings.h"
 #include "platform/FileSystem.h"
+#include "platform/Notifications.h"
 #include "platform/TextCodec.h"
 
 namespace brisel {
@@ -155,22 +156,22 @@ bool VideoWndListCore::SelectionFitsDialogBuffer(const std::vector<std::string>&
 
 std::size_t VideoWndListCore::AddFromDialog(const std::vector<std::string>& picked) {
   if (m_entries.size() >= kMaxLibraryEntries) {
-    Toast(kToastLibraryFull);
+    Toast(TOAST_TOO_MANY);
     return 0;
   }
   if (!SelectionFitsDialogBuffer(picked, m_entries.size())) return 0;
   std::size_t added = 0;
   for (const std::string& path : picked) {
     if (Utf16Length(path) > kMaxPickedPathLength || path.size() > kMaxProbePathBytes) {
-      Toast(kToastPathTooLong);
+      Toast(TOAST_PATH_TOO_LONG);
       continue;
     }
     if (IsTilePath(path)) {
-      Toast(kToastAlreadyInLibrary);
+      Toast(TOAST_FILE_EXISTS);
       continue;
     }
     if (m_entries.size() >= kMaxLibraryEntries) {
-      Toast(kToastLibraryFull);
+      Toast(TOAST_TOO_MANY);
       break;
     }
     VIDEOINFO_ST entry;
@@ -198,15 +199,15 @@ std::size_t VideoWndListCore::AddDropped(const std::vector<std::string>& dropped
   std::size_t added = 0;
   for (const std::string& path : dropped) {
     if (!HasVideoExtension(path)) {
-      Toast(kToastNotVideo);
+      Toast(TOAST_NOT_VIDEO);
       continue;
     }
     if (path.size() > kMaxProbePathBytes) {
-      Toast(kToastPathTooLong);
+      Toast(TOAST_PATH_TOO_LONG);
       continue;
     }
     if (IsTilePath(path)) {
-      Toast(kToastAlreadyInLibrary);
+      Toast(TOAST_FILE_EXISTS);
       continue;
     }
     VIDEOINFO_ST entry;
@@ -310,17 +311,14 @@ bool VideoWndListCore::SubmitChecked() {
       continue;
     }
     if (!name.empty() && ConvertedFileExists(name)) {
-      std::string shown = Utf16Length(name) > kMaxPromptNameLength
-                              ? TruncateUtf16(name, kMaxPromptNameLength) + "..."
-                              : name;
-      const int answer = m_pHost->AskDuplicateName(shown);
+      const int answer = m_pHost->AskDuplicateName(ShortPromptName(name));
       std::string outputName = name;
-      if (answer == kDuplicateKeepBoth) {
+      if (answer == NOTIFY_KEEP_BOTH) {
         outputName = MakeUniqueName(name);
-      } else if (answer == kDuplicateSkip) {
+      } else if (answer == NOTIFY_SKIP) {
         UncheckAndRepaint(*tile);
         continue;
-      } else if (answer == kDuplicateClosed) {
+      } else if (answer == NOTIFY_CLOSED) {
         UncheckAndRepaint(*tile);
         break;
       }

@@ -52,18 +52,6 @@ inline constexpr std::size_t kMaxLibraryEntries = 70;
 inline constexpr std::size_t kDialogBufferPerEntry = 260;  // characters
 inline constexpr std::size_t kMaxPickedPathLength = 60;    // characters (UTF-16 units)
 inline constexpr std::size_t kMaxBalloonTitleLength = 63;
-inline constexpr std::size_t kMaxPromptNameLength = 10;
-
-// Toast kinds the library asks for (WM_SHOW_TOAST's wParam).
-inline constexpr int kToastAlreadyInLibrary = 2;
-inline constexpr int kToastNotVideo = 4;
-inline constexpr int kToastPathTooLong = 5;
-inline constexpr int kToastLibraryFull = 6;
-
-// Answers of the duplicate-name prompt.
-inline constexpr int kDuplicateKeepBoth = 30;
-inline constexpr int kDuplicateSkip = 31;
-inline constexpr int kDuplicateClosed = 42;
 
 // Modes of SelectionCommand.
 inline constexpr int kSelectionReport = 0;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/Messages.h"
+#include "platform/Notifications.h"
 
 namespace brisel {
 
@@ -28,8 +29,9 @@ class VideoWndListHost {
   // Whether the conversion list holds a task of this video: the share page asks the list's
   // FindTask (name and path equal, state not 4).
   virtual bool FindTask(const std::string& path, const std::string& name) = 0;
-  // Runs the duplicate-name prompt (notification dialog kind 4) modally for `shownName` and
-  // returns its result (30 keep both, 31 skip, 42 closed, anything else: no choice).
+  // Runs the duplicate-name prompt (NOTIFY_DUPLICATE_NAME) modally for `shownName` and
+  // returns its NotifyResult (NOTIFY_KEEP_BOTH, NOTIFY_SKIP, NOTIFY_CLOSED; anything else:
+  // no choice).
   virtual int AskDuplicateName(const std::string& shownName) = 0;
   // The main window's balloon for a finished conversion, titled with the file's name.
   virtual void ShowConvertedBalloon(const std::string& title) = 0;

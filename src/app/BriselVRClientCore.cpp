@@ -9,6 +9,7 @@
 #include "app/ProgramValues.h"
 #include "platform/FileSystem.h"
 #include "platform/NetworkAdapters.h"
+#include "platform/Notifications.h"
 #include "platform/ProgramFolder.h"
 #include "platform/TextCodec.h"
 
@@ -29,11 +30,11 @@ CloseAction DecideCloseAction(int exitWndType) {
 
 CloseAction ActionForExitPromptResult(int notifyResult) {
   switch (notifyResult) {
-    case 21:  // "后台运行"
+    case NOTIFY_RUN_HIDDEN:
       return CloseAction::HideToTray;
-    case 22:  // "完全退出"
+    case NOTIFY_QUIT:
       return CloseAction::Quit;
-    default:  // 42, the close button, and anything else
+    default:  // NOTIFY_CLOSED and anything else
       return CloseAction::Nothing;
   }
 }

@@ -26,7 +26,7 @@ enum class CloseAction {
 };
 CloseAction DecideCloseAction(int exitWndType);
 
-// The exit prompt's answers (notification dialog kind 3).
+// The exit prompt's answers (a NotifyResult of NOTIFY_EXIT).
 CloseAction ActionForExitPromptResult(int notifyResult);
 
 class BriselVRClientCore {

@@ -6,23 +6,9 @@
 
 #include <map>
 
-namespace brisel {
+#include "platform/Notifications.h"
 
-// The fixed messages a toast can carry.
-enum ToastKind : int {
-  TOAST_ALREADY_CONVERTED = 1,  // "该任务已转码"
-  TOAST_FILE_EXISTS = 2,        // "文件已存在"
-  TOAST_TASK_EXISTS = 3,        // "任务已存在"
-  TOAST_NOT_VIDEO = 4,          // "无法添加非视频类文件"
-  TOAST_PATH_TOO_LONG = 5,      // "文件路径过长"
-  TOAST_TOO_MANY = 6,           // "至多可添加70项视频"
-  TOAST_MOVED_OR_DELETED = 7,   // "视频已被移动或删除"
-  TOAST_SUBMITTED = 8,          // "提交成功"
-  TOAST_SUBMIT_FAILED = 9,      // "提交失败"
-  TOAST_NO_SERVER = 10,         // "服务器连接失败"
-  TOAST_IN_USE = 11,            // "视频正被其他程序使用"
-  TOAST_UP_TO_DATE = 12,        // "已经是最新版本"
-};
+namespace brisel {
 
 // The text of a toast kind; empty for a value outside the catalogue.
 QString ToastText(int kind);

@@ -54,10 +54,6 @@ CNotifyMsgDlg::CNotifyMsgDlg(QWidget* parent, int kind, const QString& name)
 
 CNotifyMsgDlg::~CNotifyMsgDlg() { DestroyShadows(); }
 
-QString CNotifyMsgDlg::ShortName(const QString& name) {
-  return name.length() > 10 ? name.left(10) + QStringLiteral("...") : name;
-}
-
 CKbcButton* CNotifyMsgDlg::Button(int id) const {
   auto it = m_buttons.find(id);
   return it == m_buttons.end() ? nullptr : it->second;

@@ -5,35 +5,13 @@
 
 #include <map>
 
+#include "platform/Notifications.h"
 #include "toolkit/ShadowSet.h"
 #include "toolkit/WindowDrag.h"
 
 namespace brisel {
 
 class CKbcButton;
-
-// What a notification dialog asks.
-enum NotifyKind : int {
-  NOTIFY_DELETE_CONVERTED = 1,  // "删除转码视频": 确认 / 取消, "彻底删除源文件"
-  NOTIFY_CANCEL_TASK = 2,       // "取消任务": 确认 / 取消
-  NOTIFY_EXIT = 3,              // "退出提示": 后台运行 / 完全退出
-  NOTIFY_DUPLICATE_NAME = 4,    // "重名任务": 继续 / 跳过
-  NOTIFY_DELETE_TASK = 5,       // "删除任务": 确认 / 取消
-};
-
-// The answer, read by the caller after the modal run.
-enum NotifyResult : int {
-  NOTIFY_NO_CHOICE = 0,            // Esc, Enter, or a button without its own code
-  NOTIFY_DELETE = 10,              // kind 1 "确认"
-  NOTIFY_DELETE_WITH_SOURCE = 11,  // kind 1 "确认" with "彻底删除源文件" ticked
-  NOTIFY_RUN_HIDDEN = 21,          // "后台运行"
-  NOTIFY_QUIT = 22,                // "完全退出"
-  NOTIFY_KEEP_BOTH = 30,           // kind 4 "继续"
-  NOTIFY_SKIP = 31,                // kind 4 "跳过"
-  NOTIFY_CANCEL_CONFIRMED = 40,    // kind 2 "确认"
-  NOTIFY_CANCEL_DECLINED = 41,     // kind 2 "取消"
-  NOTIFY_CLOSED = 42,              // the close button
-};
 
 // Control ids of the notification dialog.
 enum NotifyControl : int {
@@ -55,7 +33,7 @@ class CNotifyMsgDlg : public QDialog {
   Q_OBJECT
 
  public:
-  // `name` is shown by kind 4 inside 《》 (callers shorten long names with ShortName).
+  // `name` is shown by kind 4 inside 《》 (callers shorten long names with ShortPromptName).
   CNotifyMsgDlg(QWidget* parent, int kind, const QString& name = QString());
   ~CNotifyMsgDlg() override;
 
@@ -70,9 +48,6 @@ class CNotifyMsgDlg : public QDialog {
   CKbcButton* Button(int id) const;
   ShadowSet& Shadows() { return m_shadows; }
   void DestroyShadows() { m_shadows.DestroyShadows(); }
-
-  // A name longer than 10 characters as its first 10 followed by "...".
-  static QString ShortName(const QString& name);
 
  protected:
   void paintEvent(QPaintEvent* event) override;

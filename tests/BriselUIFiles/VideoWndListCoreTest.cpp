@@ -147,13 +147,13 @@ TEST_F(VideoLibrary, AdditionRules) {
         "/v/" + std::string(100, 'c') + ".mp4"},
        0,
        {}},
-      {"a full library refuses the dialog", 70, Dialog, {"/v/one.mp4"}, 0, {6}},
+      {"a full library refuses the dialog", 70, Dialog, {"/v/one.mp4"}, 0, {TOAST_TOO_MANY}},
       {"short names that fit the buffer still stop at 70 entries",
        68,
        Dialog,
        {"/v/1.mp4", "/v/2.mp4", "/v/3.mp4", "/v/4.mp4"},
        2,
-       {6}},
+       {TOAST_TOO_MANY}},
       {"69 entries take three dropped files",
        69,
        Drop,
@@ -167,16 +167,16 @@ TEST_F(VideoLibrary, AdditionRules) {
        {"/v/clip.Mp4", "/v/clip.MP4", "/v/clip.mp4", "/v/clip.3GP", "/v/clip", "/v.mkv/clip",
         "/v/clip.txt"},
        3,
-       {4, 4, 4, 4}},
+       {TOAST_NOT_VIDEO, TOAST_NOT_VIDEO, TOAST_NOT_VIDEO, TOAST_NOT_VIDEO}},
       {"picked: 61 characters refused, 60 accepted, characters not bytes",
        0,
        Dialog,
        {sixtyOne, sixty, chinese},
        2,
-       {5}},
+       {TOAST_PATH_TOO_LONG}},
       {"dropped: 61 characters accepted", 0, Drop, {sixtyOne}, 1, {}},
-      {"dropped: more than 511 bytes refused", 0, Drop, {longPath}, 0, {5}},
-      {"the same path twice", 0, Drop, {"/v/1.mp4", "/v/1.mp4"}, 1, {2}},
+      {"dropped: more than 511 bytes refused", 0, Drop, {longPath}, 0, {TOAST_PATH_TOO_LONG}},
+      {"the same path twice", 0, Drop, {"/v/1.mp4", "/v/1.mp4"}, 1, {TOAST_FILE_EXISTS}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -199,7 +199,7 @@ TEST_F(VideoLibrary, TheSamePathIsRefusedAlsoAfterTheProbeRewroteIt) {
   EXPECT_EQ(Tile(0).Path(), clip);
   EXPECT_EQ(library.AddFromDialog({clip}), 0u);
   EXPECT_EQ(library.AddDropped({clip}), 0u);
-  EXPECT_EQ(host.Toasts(), (std::vector<int>{2, 2}));
+  EXPECT_EQ(host.Toasts(), (std::vector<int>{TOAST_FILE_EXISTS, TOAST_FILE_EXISTS}));
   EXPECT_EQ(service.ShareRecordCount(SHARE_LIST_ORDINARY), 1u);
 }
 
@@ -284,9 +284,9 @@ TEST_F(SubmitChecked, DuplicatePromptAnswers) {
     std::vector<std::string> requested;
     bool thirdStillChecked;
   } cases[] = {
-      {kDuplicateKeepBoth, true, {"first(1).avi", "second.mp4", "third.mkv"}, false},
-      {kDuplicateSkip, true, {"second.mp4", "third.mkv"}, false},
-      {kDuplicateClosed, false, {}, true},
+      {NOTIFY_KEEP_BOTH, true, {"first(1).avi", "second.mp4", "third.mkv"}, false},
+      {NOTIFY_SKIP, true, {"second.mp4", "third.mkv"}, false},
+      {NOTIFY_CLOSED, false, {}, true},
       {0, true, {"first.avi", "second.mp4", "third.mkv"}, false},
   };
   for (const auto& c : cases) {
@@ -301,14 +301,14 @@ TEST_F(SubmitChecked, DuplicatePromptAnswers) {
     EXPECT_EQ(Tile(2).Checked(), c.thirdStillChecked);
     EXPECT_EQ(library.Entries().front().m_strName, "first.avi");
     EXPECT_EQ(library.Entries().front().m_strOutputName,
-              c.answer == kDuplicateKeepBoth ? "first(1).avi" : "");
+              c.answer == NOTIFY_KEEP_BOTH ? "first(1).avi" : "");
   }
 }
 
 TEST_F(SubmitChecked, ClosingThePromptEndsTheWalkButReportsWhatWasSent) {
   RemoveFile(box.Path("appData/converted/first.mp4"));
   box.WriteFile("appData/converted/third.mp4", "earlier output");
-  host.duplicateAnswer = kDuplicateClosed;
+  host.duplicateAnswer = NOTIFY_CLOSED;
   EXPECT_TRUE(library.SubmitChecked());
   EXPECT_EQ(RequestedNames(), (std::vector<std::string>{"first.avi", "second.mp4"}));
   EXPECT_EQ(host.prompts, (std::vector<std::string>{"third.mkv"}));
@@ -317,7 +317,7 @@ TEST_F(SubmitChecked, ClosingThePromptEndsTheWalkButReportsWhatWasSent) {
 TEST_F(SubmitChecked, TheRequestCarriesTheTilesValues) {
   Tile(1).SetChecked(false);
   Tile(2).SetChecked(false);
-  host.duplicateAnswer = kDuplicateKeepBoth;
+  host.duplicateAnswer = NOTIFY_KEEP_BOTH;
   ASSERT_TRUE(library.SubmitChecked());
   ASSERT_EQ(host.Requests().size(), 1u);
   const ConvertRequest r = host.Requests()[0];
@@ -346,7 +346,7 @@ TEST_F(SubmitChecked, VideosThatCannotBeSubmitted) {
   RemoveFile(third);
   Tile(0).SetState(VIDEO_QUEUED);
   host.queued.clear();
-  host.duplicateAnswer = kDuplicateKeepBoth;
+  host.duplicateAnswer = NOTIFY_KEEP_BOTH;
   library.SelectionCommand(kSelectionCheckAll);
   Tile(1).SetChecked(false);
   Tile(3).SetChecked(false);
@@ -360,7 +360,7 @@ TEST_F(SubmitChecked, VideosThatCannotBeSubmitted) {
 TEST_F(SubmitChecked, AnEntryReplacedWhileThePromptRunsIsLeftAlone) {
   Tile(1).SetChecked(false);
   Tile(2).SetChecked(false);
-  host.duplicateAnswer = kDuplicateKeepBoth;
+  host.duplicateAnswer = NOTIFY_KEEP_BOTH;
   // A finished conversion named like the first video arrives during the modal prompt and
   // takes its entry's place.
   host.duringPrompt = [&] {

@@ -6,6 +6,7 @@
 #include "app/ProgramValues.h"
 #include "platform/FileSystem.h"
 #include "platform/NetworkAdapters.h"
+#include "platform/Notifications.h"
 #include "platform/TextCodec.h"
 #include "support/Sandbox.h"
 
@@ -87,9 +88,10 @@ TEST(CloseRequest, ExitWindowTypeDecides) {
   EXPECT_EQ(DecideCloseAction(3), CloseAction::Quit);
   EXPECT_EQ(DecideCloseAction(0), CloseAction::Nothing);
   EXPECT_EQ(DecideCloseAction(4), CloseAction::Nothing);
-  EXPECT_EQ(ActionForExitPromptResult(21), CloseAction::HideToTray);
-  EXPECT_EQ(ActionForExitPromptResult(22), CloseAction::Quit);
-  EXPECT_EQ(ActionForExitPromptResult(42), CloseAction::Nothing);
+  EXPECT_EQ(ActionForExitPromptResult(NOTIFY_RUN_HIDDEN), CloseAction::HideToTray);
+  EXPECT_EQ(ActionForExitPromptResult(NOTIFY_QUIT), CloseAction::Quit);
+  EXPECT_EQ(ActionForExitPromptResult(NOTIFY_CLOSED), CloseAction::Nothing);
+  EXPECT_EQ(ActionForExitPromptResult(NOTIFY_NO_CHOICE), CloseAction::Nothing);
 }
 
 }  // namespace

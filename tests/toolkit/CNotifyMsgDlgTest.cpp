@@ -115,12 +115,9 @@ TEST_F(CNotifyMsgDlgTest, DeleteSourceBoxStartsFromTheSettingAndToggles) {
   EXPECT_EQ(dialog.GetNotifyResult(), NOTIFY_DELETE);
 }
 
-TEST_F(CNotifyMsgDlgTest, LongNamesAreCutToTenCharacters) {
-  EXPECT_EQ(CNotifyMsgDlg::ShortName(QStringLiteral("一二三四五六七八九十.mp4")),
-            QStringLiteral("一二三四五六七八九十..."));
-  EXPECT_EQ(CNotifyMsgDlg::ShortName(QStringLiteral("0123456789")), QStringLiteral("0123456789"));
+TEST_F(CNotifyMsgDlgTest, TheDuplicatePromptShowsTheShortenedName) {
   CNotifyMsgDlg dialog(nullptr, NOTIFY_DUPLICATE_NAME,
-                       CNotifyMsgDlg::ShortName(QStringLiteral("abcdefghijklmn.mp4")));
+                       QString::fromStdString(ShortPromptName("abcdefghijklmn.mp4")));
   EXPECT_TRUE(dialog.MessageText().contains(QStringLiteral("《abcdefghij...》")));
 }
 

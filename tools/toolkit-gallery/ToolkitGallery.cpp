@@ -223,7 +223,8 @@ void Toast() {
 void NotifyDialogs() {
   AppSettings settings = *theSettings;
   for (int kind = 1; kind <= 5; ++kind) {
-    CNotifyMsgDlg dialog(nullptr, kind, CNotifyMsgDlg::ShortName("我的旅行记录2016夏天.mp4"));
+    CNotifyMsgDlg dialog(nullptr, kind,
+                         QString::fromStdString(ShortPromptName("我的旅行记录2016夏天.mp4")));
     dialog.move(100, 100);
     dialog.show();
     if (kind == 1) SendEnter(dialog.Button(IDC_NOTIFY_CONFIRM));
