@@ -6,21 +6,16 @@
 #include <QScreen>
 
 #include "app/AppSettings.h"
-#include "app/QtMessageTarget.h"
 #include "toolkit/CNotifyMsgDlg.h"
 
 namespace brisel {
 
 CBriselVRClientDlg::CBriselVRClientDlg(QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
-      m_target(QtMessageTarget::Create(this)) {
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint) {
   setObjectName("BriselVRClientDlg");
 }
 
-CBriselVRClientDlg::~CBriselVRClientDlg() {
-  m_target->Detach();
-  m_core.Shutdown();
-}
+CBriselVRClientDlg::~CBriselVRClientDlg() { m_core.Shutdown(); }
 
 bool CBriselVRClientDlg::OnInitDialog() {
   setWindowTitle(QStringLiteral("BriselVR助手"));
@@ -29,7 +24,7 @@ bool CBriselVRClientDlg::OnInitDialog() {
     QRect area = screen->availableGeometry();
     move(area.center() - QPoint(width() / 2, height() / 2));
   }
-  m_core.SetMainWindowTarget(m_target);
+  m_core.SetMainWindowTarget(Target());
   return m_core.Startup();
 }
 
@@ -79,10 +74,8 @@ void CBriselVRClientDlg::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
-void CBriselVRClientDlg::customEvent(QEvent* event) {
-  if (event->type() != MessageEvent::EventType()) return QWidget::customEvent(event);
-  // WM_SHARE_FILE_STATUS_1 and _2 carry nothing the window acts on; the text goes with the
-  // event.
+void CBriselVRClientDlg::OnMessage(const Message&) {
+  // WM_SHARE_FILE_STATUS_1 and _2 carry nothing the window acts on.
 }
 
 }  // namespace brisel

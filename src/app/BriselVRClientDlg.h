@@ -2,17 +2,14 @@
 
 #include <QWidget>
 
-#include <memory>
-
 #include "app/BriselVRClientCore.h"
+#include "toolkit/MessageReceiver.h"
 
 namespace brisel {
 
-class QtMessageTarget;
-
 // The program's only top-level window: borderless, 972 x 630, "BriselVR助手". It runs the
 // start-up steps when it is set up and the shutdown steps when it is destroyed.
-class CBriselVRClientDlg : public QWidget {
+class CBriselVRClientDlg : public QWidget, public MessageReceiver {
   Q_OBJECT
 
  public:
@@ -31,7 +28,7 @@ class CBriselVRClientDlg : public QWidget {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
-  void customEvent(QEvent* event) override;
+  void OnMessage(const Message& message) override;
 
  private:
   void HandleCloseRequest();
@@ -39,7 +36,6 @@ class CBriselVRClientDlg : public QWidget {
   void RunInBackground();
 
   BriselVRClientCore m_core;
-  std::shared_ptr<QtMessageTarget> m_target;
   int m_bQuitConfirmed = 0;
 };
 
