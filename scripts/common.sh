@@ -15,6 +15,8 @@ TEST_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth trayer iproute2 util-linux python3 openssl
 )
+# The source checks CI runs first (scripts/format-check, scripts/check-core-includes).
+CHECK_PACKAGES=(clang-format python3)
 # Only for redrawing the committed skin (scripts/make-skin).
 SKIN_TOOL_PACKAGES=(python3 python3-pil fonts-wqy-microhei)
 
