@@ -30,7 +30,7 @@ std::unique_ptr<brisel::Service> FullService() {
   };
   static TempFolder temp;
   const std::string& folder = temp.path;
-  brisel::SetExeFolderOverride(folder);
+  brisel::SetProgramFolderOverride(folder);
   brisel::SetServiceDiagnosticsEnabled(false);
   auto service = std::make_unique<brisel::Service>();
   for (int i = 0; i < 35; ++i) {

@@ -34,7 +34,7 @@ struct Fixture {
     std::string pattern = std::filesystem::temp_directory_path().string() + "/brisel-bench-XXXXXX";
     if (!mkdtemp(pattern.data())) return;
     folder = pattern;
-    SetExeFolderOverride(folder);
+    SetProgramFolderOverride(folder);
     CreateDirectories(folder + "/appData/converted");
     clip = folder + "/clip.avi";
     ProcessResult made = RunProcess({"ffmpeg", "-v", "error", "-f", "lavfi", "-i",
@@ -46,7 +46,7 @@ struct Fixture {
     ok = made.exitCode == 0;
   }
   ~Fixture() {
-    SetExeFolderOverride("");
+    SetProgramFolderOverride("");
     std::error_code ec;
     std::filesystem::remove_all(folder, ec);
   }

@@ -22,7 +22,7 @@ struct Fixture {
   Fixture() {
     char pattern[] = "/tmp/brisel-fuzz-XXXXXX";
     folder = mkdtemp(pattern);
-    brisel::SetExeFolderOverride(folder);
+    brisel::SetProgramFolderOverride(folder);
     brisel::SetServiceDiagnosticsEnabled(false);
     service = std::make_unique<brisel::Service>();
     for (int i = 0; i < 35; ++i)

@@ -176,7 +176,7 @@ bool Enqueue(Message m) {
 
 }  // namespace
 
-std::string LogFolder() { return GetExeFolder() + "/ZADLog"; }
+std::string LogFolder() { return GetDataFolder() + "/ZADLog"; }
 
 bool WriteLog(std::string_view message, std::string_view sourceTag) {
   return Enqueue(Message(WM_LOG_DAILY, 0, 0, TaggedEntry(sourceTag, message)));

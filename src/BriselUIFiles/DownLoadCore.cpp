@@ -141,7 +141,7 @@ DownLoadCore::~DownLoadCore() {
 
 std::string DownLoadCore::InstallerPath() {
   std::string folder = DownloadFolder();
-  if (folder.empty()) folder = GetExeFolder() + "/appData/download/";
+  if (folder.empty()) folder = GetDataFolder() + "/appData/download/";
   return folder + "BriselVR助手.exe";
 }
 

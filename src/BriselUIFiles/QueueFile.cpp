@@ -23,7 +23,7 @@ const char* const kAttributeNames[] = {"VideoName",       "VideoPath",       "Vi
 
 }  // namespace
 
-std::string QueueFilePath() { return GetExeFolder() + "/ConvertList.xml"; }
+std::string QueueFilePath() { return GetDataFolder() + "/ConvertList.xml"; }
 
 std::optional<std::vector<QueueFileEntry>> ParseQueueFile(std::string_view content) {
   pugi::xml_document doc;

@@ -26,7 +26,7 @@ std::string OutputFileName(std::string_view taskName) {
   return std::string(taskName.substr(0, dot + 1)) + "mp4";
 }
 
-std::string DefaultConvertFolder() { return GetExeFolder() + "/appData/converted/"; }
+std::string DefaultConvertFolder() { return GetDataFolder() + "/appData/converted/"; }
 
 std::string OutputPathFor(const std::string& convertFolder, std::string_view taskName) {
   std::string folder = convertFolder.empty() ? DefaultConvertFolder() : convertFolder;

@@ -20,7 +20,7 @@ constexpr const char* kTargetAttribute = "VideoTargetPath";
 
 }  // namespace
 
-std::string RelationFilePath() { return GetExeFolder() + "/VideoRelation.xml"; }
+std::string RelationFilePath() { return GetDataFolder() + "/VideoRelation.xml"; }
 
 std::vector<VIDEO_RELATION_ST> ParseRelationFile(std::string_view content) {
   pugi::xml_document doc;

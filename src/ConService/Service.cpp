@@ -30,7 +30,7 @@ std::uint64_t SystemMilliseconds() {
 
 }  // namespace
 
-Service::Service() : m_strRoot(GetExeFolder()), m_wakeFd(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
+Service::Service() : m_strRoot(GetDataFolder()), m_wakeFd(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
   CreateDirectories(ImageFolder());
 }
 

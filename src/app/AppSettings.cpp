@@ -37,7 +37,7 @@ const std::string& ConfigPath() { return ConfigPathStorage(); }
 bool LoadSettings(bool systemIntegration) {
   AppSettings& s = Settings();
   s = AppSettings{};
-  ConfigPathStorage() = GetExeFolder() + "/config.ini";
+  ConfigPathStorage() = GetDataFolder() + "/config.ini";
   const std::string& path = ConfigPathStorage();
 
   IniFile ini;
@@ -62,7 +62,7 @@ bool LoadSettings(bool systemIntegration) {
     s.m_nKeepAwake = 1;
     s.m_strDefaultIp = "127.0.0.1";
     s.m_nConvertRatio = 1;
-    s.m_strConvertPath = GetExeFolder() + "/appData/converted/";
+    s.m_strConvertPath = GetDataFolder() + "/appData/converted/";
     s.m_nConvertedNotify = 1;
     s.m_nDeleteOrigin = 0;
     ini.Set(kNormal, "Base-AutoRun", "0");
@@ -85,7 +85,7 @@ bool LoadSettings(bool systemIntegration) {
 bool SaveSettings() {
   if (!theSettings) return false;
   const AppSettings& s = *theSettings;
-  if (ConfigPathStorage().empty()) ConfigPathStorage() = GetExeFolder() + "/config.ini";
+  if (ConfigPathStorage().empty()) ConfigPathStorage() = GetDataFolder() + "/config.ini";
   IniFile ini;
   ini.Load(ConfigPathStorage());
   ini.Set(kNormal, "Base-AutoRun", std::to_string(s.m_nAutoRun));

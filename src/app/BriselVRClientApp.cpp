@@ -20,6 +20,8 @@ int RunBriselVRClient(int argc, char** argv) {
   int signalFd = SignalWatcher::Install();
   QApplication app(argc, argv);
   app.setQuitOnLastWindowClosed(false);
+  // Wayland compositors match the window to the installed desktop entry by this name.
+  QGuiApplication::setDesktopFileName(QStringLiteral("org.briselvr.BriselVRClient"));
   // Media probing opens non-ASCII paths only under a UTF-8 locale.
   if (!std::setlocale(LC_ALL, "C.UTF-8")) std::setlocale(LC_ALL, "");
   std::setlocale(LC_NUMERIC, "C");

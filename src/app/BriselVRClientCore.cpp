@@ -48,14 +48,17 @@ bool BriselVRClientCore::Startup(bool systemIntegration) {
   bool settingsOk = PrepareFolders(systemIntegration);
   PurgeOldLogs(static_cast<std::int64_t>(std::time(nullptr)) - 2592000);
   StartLogThread();
+  WriteLog(DescribeProgramFolders(GetProgramFolders()), kClientDlgTag);
   StartLanService();
   LoadShareCatalogue();
   return settingsOk;
 }
 
 bool BriselVRClientCore::PrepareFolders(bool systemIntegration) {
+  // An installed program's first start makes its data folder; a portable one has it already.
+  PrepareDataFolder();
   bool ok = LoadSettings(systemIntegration);
-  const std::string folder = GetExeFolder();
+  const std::string folder = GetDataFolder();
   const std::string defaultFolder = folder + "/appData/converted/";
   const std::string& chosen = theSettings->m_strConvertPath;
   SetConvertFolder(chosen.empty() ? defaultFolder : chosen);

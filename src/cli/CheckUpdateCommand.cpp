@@ -73,7 +73,7 @@ int RunCheckUpdateCommand(const std::vector<std::string>& args) {
   std::vector<std::string> ips, macs;
   EnumerateAdapters(&ips, &macs);
   SetLocalMac(macs.empty() ? std::string() : macs.front());
-  SetDownloadFolder(GetExeFolder() + "/appData/download/");
+  SetDownloadFolder(GetDataFolder() + "/appData/download/");
   StartLogThread();
 
   TerminalHost host;

@@ -16,8 +16,10 @@ void PrintHelp(std::FILE* out) {
   std::fprintf(out,
                "usage: briselvr [--program-folder DIR] COMMAND [ARGS...]\n"
                "\n"
-               "Works on the program folder of BriselVR助手 (default: the folder of this\n"
-               "executable): config.ini, file_root, ConvertList.xml, ...\n"
+               "Works on the files of BriselVR助手 (config.ini, file_root, ConvertList.xml, ...)\n"
+               "where the program keeps them: beside this executable when SkinRes lies there,\n"
+               "otherwise in $XDG_DATA_HOME/BriselVR (~/.local/share/BriselVR). With\n"
+               "--program-folder, DIR is used instead, as a portable program folder.\n"
                "\n"
                "commands:\n");
   for (const CliCommand& c : Commands()) {
@@ -62,13 +64,18 @@ int RunCli(int argc, char** argv) {
         char cwd[4096];
         if (getcwd(cwd, sizeof cwd)) folder = std::string(cwd) + "/" + folder;
       }
-      SetExeFolderOverride(folder);
+      SetProgramFolderOverride(folder);
       ++i;
     } else {
       return UsageError("unknown option " + a);
     }
   }
   if (i >= args.size()) return UsageError("no command given");
+  if (!PrepareDataFolder()) {
+    std::fprintf(stderr, "briselvr: cannot create the program folder %s\n",
+                 GetDataFolder().c_str());
+    return kExitFailure;
+  }
   const std::string name = args[i];
   std::vector<std::string> rest(args.begin() + static_cast<long>(i) + 1, args.end());
   for (const CliCommand& c : Commands()) {

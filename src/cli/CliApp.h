@@ -5,7 +5,7 @@
 
 // `briselvr`: a headless front end on the same core as the program.
 //   briselvr [--program-folder DIR] COMMAND [ARGS...]
-// The program folder defaults to the executable's folder, like the program's own.
+// The program folder follows the program's own rule (platform/ProgramFolder.h).
 namespace brisel::cli {
 
 inline constexpr int kExitOk = 0;

@@ -22,6 +22,8 @@ const std::vector<CliCommand>& Commands() {
       {"list", "", "the shared videos: type, has video, has image, key, path", RunListCommand},
       {"remove", "[--converted] FILE...", "stop sharing videos (from list 2 with --converted)",
        RunRemoveCommand},
+      {"folders", "", "where the files are kept and where the skin and converter are found",
+       RunFoldersCommand},
   };
   return commands;
 }

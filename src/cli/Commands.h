@@ -13,5 +13,6 @@ int RunCheckUpdateCommand(const std::vector<std::string>& args);
 int RunServeCommand(const std::vector<std::string>& args);
 int RunListCommand(const std::vector<std::string>& args);
 int RunRemoveCommand(const std::vector<std::string>& args);
+int RunFoldersCommand(const std::vector<std::string>& args);
 
 }  // namespace brisel::cli

@@ -96,7 +96,7 @@ class ConvertRun {
     if (v.duration == kMediaInfoUnavailable)
       std::fprintf(stderr, "briselvr: libmediainfo could not be loaded\n");
     // The thumbnail the share catalogue keeps for this video (present once it was added).
-    std::string thumbnail = GetExeFolder() + "/file_root/image/" + Md5Hex(path) + ".jpg";
+    std::string thumbnail = GetDataFolder() + "/file_root/image/" + Md5Hex(path) + ".jpg";
     Job job;
     job.file = file;
     job.name = BaseName(path);

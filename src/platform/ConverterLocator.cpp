@@ -19,7 +19,7 @@ std::string ConverterExecutable() {
     std::lock_guard<std::mutex> lock(g_mutex);
     if (!g_override.empty()) return g_override;
   }
-  std::string shipped = GetExeFolder() + "/ffmpeg/ffmpeg";
+  std::string shipped = GetResourceFolder() + "/ffmpeg/ffmpeg";
   if (access(shipped.c_str(), X_OK) == 0) return shipped;
   return "ffmpeg";
 }

@@ -4,8 +4,8 @@
 
 namespace brisel {
 
-// The converter executable: <program folder>/ffmpeg/ffmpeg when it is there (a converter
-// shipped beside the program), otherwise "ffmpeg", found on PATH when it is started.
+// The converter executable: <resource folder>/ffmpeg/ffmpeg when it is there (a converter
+// shipped with the program), otherwise "ffmpeg", found on PATH when it is started.
 std::string ConverterExecutable();
 
 // Makes ConverterExecutable answer `path` (tests: a fault-injecting converter); empty

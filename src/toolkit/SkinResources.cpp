@@ -19,7 +19,7 @@ namespace brisel {
 QString SkinPath(const QString& relative) {
   QString name = relative;
   name.replace('\\', '/');
-  return QString::fromStdString(GetExeFolder()) + "/SkinRes/" + name;
+  return QString::fromStdString(GetResourceFolder()) + "/SkinRes/" + name;
 }
 
 QImage LoadSkinImage(const QString& path) {

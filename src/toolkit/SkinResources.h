@@ -7,8 +7,9 @@
 
 namespace brisel {
 
-// <program folder>/SkinRes/<relative>. Relative names may use "\" or "/" ("Comm\Close.png").
-// Built fresh on every call, so a changed program folder is honoured at once.
+// <resource folder>/SkinRes/<relative> (beside the executable, or the installed share
+// folder). Relative names may use "\" or "/" ("Comm\Close.png"). Built fresh on every call,
+// so a changed program folder is honoured at once.
 QString SkinPath(const QString& relative);
 
 // The image of a skin file. A missing or unreadable file gives a null image: drawing it does

@@ -78,6 +78,10 @@ TEST_F(ClientCore, NoUsableAddressLeavesTheServiceStoppedAndSaysSo) {
       log.find("|:(BriselDataManager\\LogRecorder):初始化线程：NetLogMgrThread .（success）\r\n"),
       std::string::npos)
       << log;
+  EXPECT_NE(
+      log.find("|:(BriselVRClientDlg):portable layout: program folder " + box.Folder() + "\r\n"),
+      std::string::npos)
+      << log;
   EXPECT_NE(log.find("|:(BriselVRClientDlg):开启服务失败\r\n"), std::string::npos) << log;
   EXPECT_NE(log.find("NetLogMgrThread exit！dwThreadRtnCode:0\r\n"), std::string::npos) << log;
 }

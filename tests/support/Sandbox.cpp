@@ -16,7 +16,7 @@ Sandbox::Sandbox() {
   std::string pattern = std::filesystem::temp_directory_path().string() + "/brisel-test-XXXXXX";
   char* made = mkdtemp(pattern.data());
   m_folder = made ? made : "";
-  SetExeFolderOverride(m_folder);
+  SetProgramFolderOverride(m_folder);
   if (const char* v = getenv("XDG_CONFIG_HOME")) {
     m_hadConfigHome = true;
     m_oldConfigHome = v;
@@ -32,7 +32,7 @@ Sandbox::Sandbox() {
 }
 
 Sandbox::~Sandbox() {
-  SetExeFolderOverride("");
+  SetProgramFolderOverride("");
   if (m_hadConfigHome)
     setenv("XDG_CONFIG_HOME", m_oldConfigHome.c_str(), 1);
   else

@@ -6,9 +6,10 @@
 
 namespace brisel::test {
 
-// A fresh program folder for one test: a temporary directory that GetExeFolder answers while
-// the sandbox lives, with XDG_CONFIG_HOME and XDG_RUNTIME_DIR pointing inside it so autorun
-// entries and lock files stay there too. Removed with everything in it at the end.
+// A fresh program folder for one test: a temporary directory that is the portable program
+// folder (data and shipped resources) while the sandbox lives, with XDG_CONFIG_HOME and
+// XDG_RUNTIME_DIR pointing inside it so autorun entries and lock files stay there too.
+// Removed with everything in it at the end.
 class Sandbox {
  public:
   Sandbox();

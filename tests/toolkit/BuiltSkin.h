@@ -9,8 +9,8 @@ namespace brisel::test {
 // installed skin (build/bin/SkinRes).
 class BuiltSkin {
  public:
-  BuiltSkin() { SetExeFolderOverride(BuiltProgramFolder()); }
-  ~BuiltSkin() { SetExeFolderOverride(""); }
+  BuiltSkin() { SetProgramFolderOverride(BuiltProgramFolder()); }
+  ~BuiltSkin() { SetProgramFolderOverride(""); }
 };
 
 }  // namespace brisel::test
