@@ -14,9 +14,12 @@ BUILD_PACKAGES=(
 TEST_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth trayer iproute2 util-linux python3 openssl
+  desktop-file-utils appstream
 )
 # The source checks CI runs first (scripts/format-check, scripts/check-core-includes).
 CHECK_PACKAGES=(clang-format python3)
+# Only for making the Debian package (scripts/package).
+PACKAGE_PACKAGES=(dpkg-dev file lintian)
 # Only for redrawing the committed skin (scripts/make-skin).
 SKIN_TOOL_PACKAGES=(python3 python3-pil fonts-wqy-microhei)
 
