@@ -44,5 +44,15 @@ TEST(Briselvr, UsageErrorsExitWithTwo) {
   EXPECT_EQ(RunProcess(argv).exitCode, 2);
 }
 
+// The build tree is a portable program folder: its skin lies beside the executables.
+TEST(Briselvr, FoldersOfTheBuildTreeArePortable) {
+  const std::string bin = test::BuiltProgramFolder();
+  ProcessResult r = RunProcess({test::BuiltProgram("briselvr"), "folders"});
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  EXPECT_EQ(
+      r.output.substr(0, r.output.find("converter\t")),
+      "layout\tportable\ndata\t" + bin + "\nresources\t" + bin + "\nskin\t" + bin + "/SkinRes\n");
+}
+
 }  // namespace
 }  // namespace brisel
