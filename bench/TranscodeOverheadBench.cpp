@@ -60,8 +60,8 @@ void BM_RunnerAgainstDirectConverter(benchmark::State& state) {
   }
   auto row =
       std::make_unique<ConvertListItemCore>("{BENCH}", MessageTargetRef(), MessageTargetRef());
-  row->SetTaskInfo("clip.avi", fixture.clip, fixture.values.fileSize, "", fixture.values.duration,
-                   fixture.values.width, fixture.values.height);
+  row->SetTaskInfo({"clip.avi", fixture.clip, fixture.values.fileSize, "", fixture.values.duration,
+                    fixture.values.width, fixture.values.height});
   const std::string converter = ConverterExecutable();
   const std::vector<std::string> argv = TranscodeArguments(
       converter, AacEncoderFor(converter), fixture.clip, row->Profile(), fixture.output);
@@ -80,8 +80,8 @@ void BM_RunnerAgainstDirectConverter(benchmark::State& state) {
       RemoveFile(fixture.output);
       row =
           std::make_unique<ConvertListItemCore>("{BENCH}", MessageTargetRef(), MessageTargetRef());
-      row->SetTaskInfo("clip.avi", fixture.clip, fixture.values.fileSize, "",
-                       fixture.values.duration, fixture.values.width, fixture.values.height);
+      row->SetTaskInfo({"clip.avi", fixture.clip, fixture.values.fileSize, "",
+                        fixture.values.duration, fixture.values.width, fixture.values.height});
       auto t0 = Clock::now();
       row->StartConversion();
       row->WaitForTranscoder(std::chrono::minutes(10));

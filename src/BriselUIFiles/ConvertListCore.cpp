@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "BriselUIFiles/ConvertStatus.h"
 #include "BriselUIFiles/QueueFile.h"
 
 namespace brisel {
@@ -23,8 +24,8 @@ ConvertListCore::ConvertListCore(MessageTargetRef self, MessageTargetRef page,
 ConvertListCore::~ConvertListCore() = default;
 
 bool ConvertListCore::HandleMessage(const Message& message) {
-  if (message.id == WM_CONVERT_STATUS) {
-    OnTaskStatus(static_cast<int>(message.wParam), message.text, message.text2);
+  if (std::optional<TaskStatus> status = ReadTaskStatus(message)) {
+    OnTaskStatus(status->code, status->taskId, status->boxText);
     return true;
   }
   if (message.id == WM_TASK_COMMAND) {
@@ -37,46 +38,33 @@ bool ConvertListCore::HandleMessage(const Message& message) {
 void ConvertListCore::LoadQueueFile() {
   auto entries = ReadQueueFile(QueueFilePath());
   if (!entries) return;
-  for (const QueueFileEntry& e : *entries) {
-    AddLoadedTask(e.VideoName, e.VideoPath, e.VideoSize, e.VideoScreenPath, e.VideoTime,
-                  e.VideoWidth, e.VideoHeight, e.VideoConvertType);
-  }
+  for (const QueueFileEntry& e : *entries) AddLoadedTask(e, e.VideoConvertType);
 }
 
 bool ConvertListCore::SaveQueueFile() {
   std::vector<QueueFileEntry> entries;
   for (const LISTITEM_ST& t : m_TaskList) {
     if (t.Row->State() != TASK_DONE) continue;
-    entries.push_back({t.VideoName, t.Row->OutputPath(), t.VideoSize, t.VideoScreenPath,
-                       t.VideoTime, t.VideoWidth, t.VideoHeight, TASK_DONE});
+    QueueFileEntry entry{static_cast<const TaskTexts&>(t), TASK_DONE};
+    entry.VideoPath = t.Row->OutputPath();
+    entries.push_back(std::move(entry));
   }
   return WriteQueueFile(QueueFilePath(), entries);
 }
 
-LISTITEM_ST ConvertListCore::MakeRecord(const std::string& videoName, const std::string& videoPath,
-                                        const std::string& videoSize,
-                                        const std::string& videoScreenPath,
-                                        const std::string& videoTime, const std::string& videoWidth,
-                                        const std::string& videoHeight) {
-  LISTITEM_ST t{videoName,   videoSize, videoScreenPath, videoTime, videoWidth,
-                videoHeight, videoPath, NewTaskId(),     nullptr};
+LISTITEM_ST ConvertListCore::MakeRecord(const TaskTexts& texts) {
+  LISTITEM_ST t{texts, NewTaskId(), nullptr};
   t.Row = std::make_unique<ConvertListItemCore>(t.TaskId, m_pSelf, m_pPage);
-  t.Row->SetTaskInfo(videoName, videoPath, videoSize, videoScreenPath, videoTime, videoWidth,
-                     videoHeight);
+  t.Row->SetTaskInfo(texts);
   return t;
 }
 
-std::string ConvertListCore::AddTask(const std::string& videoName, const std::string& videoPath,
-                                     const std::string& videoSize,
-                                     const std::string& videoScreenPath,
-                                     const std::string& videoTime, const std::string& videoWidth,
-                                     const std::string& videoHeight) {
-  LISTITEM_ST t = MakeRecord(videoName, videoPath, videoSize, videoScreenPath, videoTime,
-                             videoWidth, videoHeight);
+std::string ConvertListCore::AddTask(const TaskTexts& texts) {
+  LISTITEM_ST t = MakeRecord(texts);
   std::string id = t.TaskId;
   if (IsAnyConverting()) {
     t.Row->SetState(TASK_WAITING);
-    PostToPage(1, t.VideoPath);
+    PostToPage(CONVERT_QUEUED, t.VideoPath);
     m_TaskList.insert(FirstInState({TASK_DONE, TASK_CANCELLED}), std::move(t));
   } else {
     m_TaskList.push_front(std::move(t));
@@ -85,15 +73,11 @@ std::string ConvertListCore::AddTask(const std::string& videoName, const std::st
   return id;
 }
 
-std::string ConvertListCore::AddLoadedTask(
-    const std::string& videoName, const std::string& videoPath, const std::string& videoSize,
-    const std::string& videoScreenPath, const std::string& videoTime, const std::string& videoWidth,
-    const std::string& videoHeight, int state) {
-  LISTITEM_ST t = MakeRecord(videoName, videoPath, videoSize, videoScreenPath, videoTime,
-                             videoWidth, videoHeight);
+std::string ConvertListCore::AddLoadedTask(const TaskTexts& texts, int state) {
+  LISTITEM_ST t = MakeRecord(texts);
   if (In(state, {TASK_WAITING, TASK_CONVERTING, TASK_INTERRUPTED})) {
     state = TASK_INTERRUPTED;
-    PostToPage(6, t.VideoPath);
+    PostToPage(CONVERT_INTERRUPTED, t.VideoPath);
   }
   t.Row->SetState(state);
   if (state == TASK_DONE) t.Row->SetLoadedOutput(t.VideoPath);
@@ -124,7 +108,7 @@ int ConvertListCore::CancelOrRemoveTask(const std::string& name, const std::stri
     if (t.VideoName != name || t.VideoPath != path) continue;
     if (t.Row->State() == TASK_CONVERTING && t.Row->RequestStop()) return 1;
     if (In(t.Row->State(), {TASK_WAITING, TASK_INTERRUPTED})) {
-      PostTo(m_pSelf, Message(WM_CONVERT_STATUS, 4, 0, t.TaskId));
+      PostTo(m_pSelf, MakeTaskStatus(CONVERT_REMOVED, t.TaskId));
       return 1;
     }
     return 0;
@@ -154,7 +138,7 @@ bool ConvertListCore::IsAnyConverting() const {
 
 void ConvertListCore::OnTaskStatus(int code, const std::string& taskId,
                                    const std::string& boxText) {
-  if (code == 3) {
+  if (code == CONVERT_COMPLETED) {
     Iterator done = Find(taskId);
     if (done != m_TaskList.end() && done->Row->State() == TASK_DONE) {
       // Taken out first, so the searches below see the other tasks only.
@@ -170,12 +154,12 @@ void ConvertListCore::OnTaskStatus(int code, const std::string& taskId,
       // 8 has no name; it can only come from a queue file, and sorts with the finished tasks.
       Iterator finished = FirstInState({TASK_DONE, 8});
       LISTITEM_ST& t = taken.front();
-      PostToPage(0, t.VideoPath);
+      PostToPage(CONVERT_FINISHED, t.VideoPath);
       t.VideoPath = t.Row->OutputPath();
       m_TaskList.splice(finished, taken, taken.begin());
     }
     Refresh();
-  } else if (code == 9) {
+  } else if (code == CONVERT_FAILED) {
     Iterator failed = Find(taskId);
     if (failed != m_TaskList.end()) {
       Iterator before = m_TaskList.end();
@@ -187,12 +171,12 @@ void ConvertListCore::OnTaskStatus(int code, const std::string& taskId,
       }
       if (before == m_TaskList.end()) before = FirstInState({TASK_DONE});
       if (before != failed) m_TaskList.splice(before, m_TaskList, failed);
-      PostToPage(9, failed->VideoPath);
+      PostToPage(CONVERT_FAILED, failed->VideoPath);
       StartNextIfIdle();
     }
     Refresh();
     if (failed != m_TaskList.end() && !boxText.empty() && m_pHost) m_pHost->ShowMessageBox(boxText);
-  } else if (code == 4) {
+  } else if (code == CONVERT_REMOVED) {
     Iterator gone = Find(taskId);
     if (gone != m_TaskList.end()) {
       if (gone->Row->TranscoderActive()) {
@@ -201,7 +185,7 @@ void ConvertListCore::OnTaskStatus(int code, const std::string& taskId,
       } else {
         std::string path = gone->VideoPath;
         m_TaskList.erase(gone);
-        PostToPage(4, path);
+        PostToPage(CONVERT_REMOVED, path);
         StartNextIfIdle();
       }
     }
@@ -241,13 +225,14 @@ ConvertListCore::Iterator ConvertListCore::FirstInState(std::initializer_list<in
 }
 
 void ConvertListCore::Start(Iterator task) {
-  // A run that cannot start fails the task at once and posts code 9, so the queue moves on.
+  // A run that cannot start fails the task at once and posts CONVERT_FAILED, so the queue
+  // moves on.
   task->Row->StartConversion();
-  PostToPage(2, task->VideoPath);
+  PostToPage(CONVERT_STARTED, task->VideoPath);
 }
 
 void ConvertListCore::PostToPage(int code, const std::string& path) {
-  PostTo(m_pPage, Message(WM_CONVERT_STATUS, code, 0, path));
+  PostTo(m_pPage, MakeVideoStatus(code, path));
 }
 
 void ConvertListCore::Refresh() {

@@ -8,14 +8,13 @@
 // Thread contract:
 // - One owner thread (the UI thread, or the command-line loop) calls every member function;
 //   the object has no lock of its own and none is needed.
-// - Messages: the rows' transcoder threads and the queue itself post WM_CONVERT_STATUS
-//   (codes 3, 4, 9) and WM_TASK_COMMAND to `self`; whoever drains `self` on the owner thread
-//   hands each message to HandleMessage.
-// - Notifications to the share page, posted to `page` as WM_CONVERT_STATUS with
-//   text = a path: 0 completed and moved to the finished group (source path), 1 queued behind
-//   the running task, 2 started, 4 removed (VideoPath: the output path of a finished task),
-//   6 loaded from the queue file as interrupted, 9 failed. Code 3 (completed, text = source,
-//   text2 = output) comes to the page from the task's transcoder directly.
+// - Messages: the rows' transcoder threads and the queue itself post task statuses
+//   (CONVERT_COMPLETED, _REMOVED, _FAILED) and WM_TASK_COMMAND to `self`; whoever drains `self` on
+//   the owner thread hands each message to HandleMessage.
+// - Notifications to the share page, posted to `page` as video statuses (ConvertStatus.h):
+//   CONVERT_FINISHED, _QUEUED, _STARTED, _REMOVED, _INTERRUPTED and _FAILED, each with the
+//   task's path. CONVERT_COMPLETED (source and output) comes to the page from the task's
+//   transcoder directly.
 // - Destroying the queue destroys every row, which stops and joins a running transcoder.
 
 #include <list>
@@ -25,6 +24,7 @@
 
 #include "BriselUIFiles/ConvertListHost.h"
 #include "BriselUIFiles/ConvertListItemCore.h"
+#include "BriselUIFiles/TaskTexts.h"
 #include "platform/Messages.h"
 
 namespace brisel {
@@ -32,15 +32,9 @@ namespace brisel {
 inline constexpr const char* kConvertListTag = "BriselUIFiles\\ConvertList";
 inline constexpr int kTaskRowHeight = 80;
 
-// One task. Owned by the queue; owns its row.
-struct LISTITEM_ST {
-  std::string VideoName;        // display name, base of the output file name
-  std::string VideoSize;        // bytes of the source
-  std::string VideoScreenPath;  // thumbnail of the source
-  std::string VideoTime;        // milliseconds
-  std::string VideoWidth;
-  std::string VideoHeight;
-  std::string VideoPath;  // the source while pending; the output once completed
+// One task: its seven texts (VideoPath is the source while pending, the output once
+// completed). Owned by the queue; owns its row.
+struct LISTITEM_ST : TaskTexts {
   std::string TaskId;
   std::unique_ptr<ConvertListItemCore> Row;
 };
@@ -53,7 +47,8 @@ class ConvertListCore {
   ConvertListCore(const ConvertListCore&) = delete;
   ConvertListCore& operator=(const ConvertListCore&) = delete;
 
-  // WM_CONVERT_STATUS → OnTaskStatus, WM_TASK_COMMAND → OnTaskCommand; false for others.
+  // A task status (WM_CONVERT_STATUS) → OnTaskStatus, WM_TASK_COMMAND → OnTaskCommand; false for
+  // others.
   bool HandleMessage(const Message& message);
 
   // Appends one task per entry of <program folder>/ConvertList.xml (AddLoadedTask); a missing
@@ -66,16 +61,10 @@ class ConvertListCore {
   // A new task from a conversion request. Started at once (head of the list, code 2) when no
   // task runs; otherwise waiting (code 1), placed before the first finished or cancelled
   // task. No layout is done. Returns the task's id.
-  std::string AddTask(const std::string& videoName, const std::string& videoPath,
-                      const std::string& videoSize, const std::string& videoScreenPath,
-                      const std::string& videoTime, const std::string& videoWidth,
-                      const std::string& videoHeight);
+  std::string AddTask(const TaskTexts& texts);
   // A task from the queue file, appended; a saved state of 1, 2 or 6 becomes interrupted
   // (code 6), state 3 is a finished task whose output is VideoPath. Never started.
-  std::string AddLoadedTask(const std::string& videoName, const std::string& videoPath,
-                            const std::string& videoSize, const std::string& videoScreenPath,
-                            const std::string& videoTime, const std::string& videoWidth,
-                            const std::string& videoHeight, int state);
+  std::string AddLoadedTask(const TaskTexts& texts, int state);
 
   // Positions 1..n in list order and the content height: n × 80 from six tasks on, else the
   // client height. Then the host places the rows.
@@ -97,9 +86,9 @@ class ConvertListCore {
   void StopAll(bool exiting);
   bool IsAnyConverting() const;
 
-  // WM_CONVERT_STATUS sent to the queue: 3 completed, 9 failed (`boxText`: a message box to
-  // show, from a run that could not start), 4 remove. Each ends with a refresh (relayout and
-  // save); an unknown task id only refreshes.
+  // A task status sent to the queue: CONVERT_COMPLETED, CONVERT_FAILED (`boxText`: a message
+  // box to show, from a run that could not start), CONVERT_REMOVED (remove the task). Each ends
+  // with a refresh (relayout and save); an unknown task id only refreshes.
   void OnTaskStatus(int code, const std::string& taskId, const std::string& boxText = {});
   // WM_TASK_COMMAND: "上移至顶部" moves the task just after the running one (nothing without
   // a running task, or for the running task itself).
@@ -112,10 +101,7 @@ class ConvertListCore {
 
  private:
   using Iterator = std::list<LISTITEM_ST>::iterator;
-  LISTITEM_ST MakeRecord(const std::string& videoName, const std::string& videoPath,
-                         const std::string& videoSize, const std::string& videoScreenPath,
-                         const std::string& videoTime, const std::string& videoWidth,
-                         const std::string& videoHeight);
+  LISTITEM_ST MakeRecord(const TaskTexts& texts);
   Iterator Find(const std::string& taskId);
   Iterator FirstInState(std::initializer_list<int> states);
   void Start(Iterator task);

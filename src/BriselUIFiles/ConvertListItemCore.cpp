@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "BriselDataManager/LogRecorder.h"
+#include "BriselUIFiles/ConvertStatus.h"
 #include "BriselUIFiles/Transcoder.h"
 #include "app/AppSettings.h"
 #include "platform/ChildProcess.h"
@@ -30,10 +31,6 @@ std::string LastLine(const std::string& tail) {
   return tail.substr(start, end + 1 - start);
 }
 
-Message Status(int code, std::string text, std::string text2 = {}) {
-  return Message(WM_CONVERT_STATUS, code, 0, std::move(text), std::move(text2));
-}
-
 }  // namespace
 
 ConvertListItemCore::ConvertListItemCore(std::string taskId, MessageTargetRef list,
@@ -50,20 +47,17 @@ ConvertListItemCore::~ConvertListItemCore() {
   m_hThread.join();
 }
 
-void ConvertListItemCore::SetTaskInfo(const std::string& videoName, const std::string& videoPath,
-                                      const std::string& videoSize,
-                                      const std::string& videoScreenPath,
-                                      const std::string& videoTime, const std::string& videoWidth,
-                                      const std::string& videoHeight) {
-  m_strName = videoName;
-  m_strSizeText = FormatSizeText(videoSize);
-  m_strScreenPath = videoScreenPath;
-  m_strTime = videoTime;
-  m_strWidth = videoWidth;
-  m_strHeight = videoHeight;
-  m_strSourcePath = videoPath;
+void ConvertListItemCore::SetTaskInfo(const TaskTexts& texts) {
+  m_strName = texts.VideoName;
+  m_strSizeText = FormatSizeText(texts.VideoSize);
+  m_strScreenPath = texts.VideoScreenPath;
+  m_strTime = texts.VideoTime;
+  m_strWidth = texts.VideoWidth;
+  m_strHeight = texts.VideoHeight;
+  m_strSourcePath = texts.VideoPath;
   int ratio = theSettings ? theSettings->m_nConvertRatio : 0;
-  ProfileChoice choice = ChooseOutputProfile(videoSize, videoTime, videoWidth, videoHeight, ratio);
+  ProfileChoice choice = ChooseOutputProfile(texts.VideoSize, texts.VideoTime, texts.VideoWidth,
+                                             texts.VideoHeight, ratio);
   m_Profile = choice.profile;
   m_strModeLabel = choice.modeLabel;
 }
@@ -84,7 +78,7 @@ bool ConvertListItemCore::StartConversion() {
       MarkDoneLocked();
     }
     WriteLog(std::string("转码失败：") + m_strName + ": " + reason, kConvertListItemTag);
-    PostTo(m_pList, Status(9, m_strTaskId, boxText));
+    PostTo(m_pList, MakeTaskStatus(CONVERT_FAILED, m_strTaskId, boxText));
     return false;
   };
   // Named even when the run cannot start, so every failed task says where it was going.
@@ -194,11 +188,11 @@ void ConvertListItemCore::FinishRun(const RunSpec& spec, bool completed, const s
     OnTranscodeCancelled(spec, outputExisted);
   } else if (completed) {
     WriteLog("转码完成：" + spec.output, kConvertListItemTag);
-    PostTo(m_pList, Status(3, m_strTaskId));
-    PostTo(m_pPage, Status(3, spec.source, spec.output));
+    PostTo(m_pList, MakeTaskStatus(CONVERT_COMPLETED, m_strTaskId));
+    PostTo(m_pPage, MakeConvertedStatus(spec.source, spec.output));
   } else {
     WriteLog("转码失败：" + spec.source + ": " + reason, kConvertListItemTag);
-    PostTo(m_pList, Status(9, m_strTaskId, boxText));
+    PostTo(m_pList, MakeTaskStatus(CONVERT_FAILED, m_strTaskId, boxText));
   }
 }
 
@@ -214,7 +208,7 @@ void ConvertListItemCore::OnTranscodeCancelled(const RunSpec& spec, bool outputE
     MarkDoneLocked();
   }
   WriteLog("转码已停止：" + spec.source, kConvertListItemTag);
-  if (!exitStop) PostTo(m_pList, Status(4, m_strTaskId));
+  if (!exitStop) PostTo(m_pList, MakeTaskStatus(CONVERT_REMOVED, m_strTaskId));
 }
 
 void ConvertListItemCore::MarkDoneLocked() {
@@ -250,7 +244,7 @@ bool ConvertListItemCore::TranscoderActive() const {
 
 void ConvertListItemCore::OnCancelButton() {
   if (RequestStop()) return;
-  PostTo(m_pList, Status(4, m_strTaskId));
+  PostTo(m_pList, MakeTaskStatus(CONVERT_REMOVED, m_strTaskId));
 }
 
 void ConvertListItemCore::OnPinButton() {

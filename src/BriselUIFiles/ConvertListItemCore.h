@@ -9,11 +9,11 @@
 //   thread writes only the state, the progress, the progress-bar visibility and the failure
 //   reason, which the owner reads through the accessors below (atomics and a lock), and it
 //   reaches the conversion list and the share page only by posting WM_CONVERT_STATUS to
-//   their targets:
-//     to the list:  code 3 (completed), 9 (failed; text2 = a message-box text when the run
-//                   could not start) or 4 (stopped, remove the task; not after an exit stop),
-//                   each with text = the task id;
-//     to the page:  code 3 with text = source path, text2 = output path.
+//   their targets (layouts in ConvertStatus.h):
+//     to the list:  a task status CONVERT_COMPLETED, CONVERT_FAILED (with a message-box text
+//                   when the run could not start) or CONVERT_REMOVED (stopped, remove the
+//                   task; not after an exit stop);
+//     to the page:  a converted-file status with the source and output paths.
 // - The destructor stops a transcoder that still runs (without posting) and joins it.
 
 #include <atomic>
@@ -24,6 +24,7 @@
 #include <thread>
 
 #include "BriselUIFiles/ConvertTask.h"
+#include "BriselUIFiles/TaskTexts.h"
 #include "platform/Messages.h"
 
 namespace brisel {
@@ -47,24 +48,21 @@ class ConvertListItemCore {
 
   // Fills the row from the task's seven texts and chooses its output profile (under the
   // current picture-mode setting).
-  void SetTaskInfo(const std::string& videoName, const std::string& videoPath,
-                   const std::string& videoSize, const std::string& videoScreenPath,
-                   const std::string& videoTime, const std::string& videoWidth,
-                   const std::string& videoHeight);
+  void SetTaskInfo(const TaskTexts& texts);
 
   // Sets the output path from the current ConvertPath setting, sets the state to
   // TASK_CONVERTING and starts the transcoder thread. When the profile has a zero field the
-  // task becomes TASK_FAILED at once and code 9 (with "转码异常！！！") is posted to the list,
-  // so the queue moves on. False when nothing was started.
+  // task becomes TASK_FAILED at once and CONVERT_FAILED (with "转码异常！！！") is posted to the
+  // list, so the queue moves on. False when nothing was started.
   bool StartConversion();
 
   // Asks a running transcoder to stop: it ends only its own converter process, deletes the
   // partial output (never a file that existed before the run), sets TASK_CANCELLED and posts
-  // code 4 to the list. False when no transcoder runs.
+  // CONVERT_REMOVED to the list. False when no transcoder runs.
   bool RequestStop();
 
-  // StopAll's step for a task in TASK_CONVERTING: marks an exit stop when `exiting` (no code
-  // 4 is posted then and the task stays in the list), requests the stop and sets
+  // StopAll's step for a task in TASK_CONVERTING: marks an exit stop when `exiting` (no
+  // CONVERT_REMOVED is posted then and the task stays in the list), requests the stop and sets
   // TASK_INTERRUPTED until the transcoder has stopped. False when the task was not converting.
   bool Interrupt(bool exiting);
 
@@ -73,8 +71,8 @@ class ConvertListItemCore {
   // True from StartConversion until the transcoder has decided the task's outcome.
   bool TranscoderActive() const;
 
-  // The cancel button: stops a running transcoder, otherwise posts code 4 (remove this task)
-  // to the list. No confirmation.
+  // The cancel button: stops a running transcoder, otherwise posts CONVERT_REMOVED (remove
+  // this task) to the list. No confirmation.
   void OnCancelButton();
   // The pin button: posts WM_TASK_COMMAND (text = task id, text2 = "上移至顶部") to the list.
   void OnPinButton();

@@ -1,22 +1,13 @@
 #pragma once
 
-#include <string>
+#include "BriselUIFiles/TaskTexts.h"
 
 namespace brisel {
 
 // A checked video submitted for conversion: the record of WM_CONVERT_REQUEST (sent by the
-// video list to the share page, which adds a conversion task from it). The texts are the
-// tile's, as the media probe left them.
-struct ConvertRequest {
-  std::string m_strSourcePath;     // the video (tile path)
-  std::string m_strThumbnailPath;  // its thumbnail JPEG (empty when it has none)
-  std::string m_strOutputName;     // output file name, no folder
-  std::string m_strFileSize;       // bytes
-  std::string m_strDuration;       // milliseconds
-  std::string m_strWidth;
-  std::string m_strHeight;
-
-  bool operator==(const ConvertRequest&) const = default;
-};
+// video list to the share page, which adds a conversion task from it). It is the task's seven
+// texts, taken from the tile as the media probe left them: VideoName is the output file name,
+// VideoPath the tile path, VideoScreenPath the tile's thumbnail.
+using ConvertRequest = TaskTexts;
 
 }  // namespace brisel

@@ -15,16 +15,12 @@
 #include <string_view>
 #include <vector>
 
+#include "BriselUIFiles/TaskTexts.h"
+
 namespace brisel {
 
-struct QueueFileEntry {
-  std::string VideoName;
-  std::string VideoPath;  // the converted file for a finished task
-  std::string VideoSize;
-  std::string VideoScreenPath;
-  std::string VideoTime;
-  std::string VideoWidth;
-  std::string VideoHeight;
+// A task's seven texts (VideoPath: the converted file for a finished task) and its state.
+struct QueueFileEntry : TaskTexts {
   int VideoConvertType = 0;  // the TaskState
 
   bool operator==(const QueueFileEntry&) const = default;

@@ -4,6 +4,7 @@
 #include <set>
 
 #include "BriselUIFiles/ConvertRequest.h"
+#include "BriselUIFiles/ConvertStatus.h"
 #include "BriselUIFiles/Transcoder.h"
 #include "ConService/Service.h"
 #include "app/AppSettings.h"
@@ -287,8 +288,8 @@ bool VideoWndListCore::SubmitChecked() {
   bool sent = false;
   auto send = [&](VideoWndCore& tile, const std::string& outputName) {
     MediaValues values = tile.Values();
-    ConvertRequest request{tile.Path(),     tile.ThumbnailPath(), outputName,   values.fileSize,
-                           values.duration, values.width,         values.height};
+    ConvertRequest request{outputName,      tile.Path(),  values.fileSize, tile.ThumbnailPath(),
+                           values.duration, values.width, values.height};
     Message message(WM_CONVERT_REQUEST);
     message.record = std::move(request);
     m_pHost->SendToPage(std::move(message));
@@ -415,7 +416,7 @@ void VideoWndListCore::RemoveChecked() {
 
 void VideoWndListCore::OnConversionStatus(int code, const std::string& path,
                                           const std::string& sourcePath) {
-  if (code == 3) {
+  if (code == CONVERT_COMPLETED) {
     OnConverted(path, sourcePath);
     return;
   }
@@ -423,18 +424,18 @@ void VideoWndListCore::OnConversionStatus(int code, const std::string& path,
                          [&](const VIDEOINFO_ST& e) { return e.m_pTile->Path() == path; });
   if (it == m_entries.end()) return;
   switch (code) {
-    case 0:
-    case 4:
-    case 9:
+    case CONVERT_FINISHED:
+    case CONVERT_REMOVED:
+    case CONVERT_FAILED:
       it->m_pTile->SetState(VIDEO_IDLE);
       break;
-    case 1:
+    case CONVERT_QUEUED:
       it->m_pTile->SetState(VIDEO_QUEUED);
       break;
-    case 2:
+    case CONVERT_STARTED:
       it->m_pTile->SetState(VIDEO_CONVERTING);
       break;
-    case 6:
+    case CONVERT_INTERRUPTED:
       it->m_pTile->SetState(VIDEO_INTERRUPTED);
       break;
     default:

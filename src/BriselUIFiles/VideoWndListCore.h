@@ -107,8 +107,9 @@ class VideoWndListCore {
   // Removes the checked videos (as their states allow).
   void RemoveChecked();
 
-  // A transcoder report: codes 0, 4, 9 → state 0; 1, 2, 6 → that state; 3 → `path` is a
-  // converted file made from `sourcePath`.
+  // A conversion status (ConvertStatus): CONVERT_FINISHED, _REMOVED and _FAILED make the
+  // video at `path` idle; _QUEUED, _STARTED and _INTERRUPTED give it that state;
+  // CONVERT_COMPLETED: `path` is a converted file made from `sourcePath`.
   void OnConversionStatus(int code, const std::string& path, const std::string& sourcePath);
 
   // Whether a stored relation has `path` as its source.

@@ -6,10 +6,12 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <set>
 
 #include "BriselDataManager/LogRecorder.h"
 #include "BriselUIFiles/ConvertListCore.h"
+#include "BriselUIFiles/ConvertStatus.h"
 #include "BriselUIFiles/MediaInfoQuery.h"
 #include "app/AppSettings.h"
 #include "app/BriselVRClientCore.h"
@@ -100,8 +102,8 @@ class ConvertRun {
     Job job;
     job.file = file;
     job.name = BaseName(path);
-    job.taskId =
-        m_queue.AddTask(job.name, path, v.fileSize, thumbnail, v.duration, v.width, v.height);
+    job.taskId = m_queue.AddTask(
+        TaskTexts{job.name, path, v.fileSize, thumbnail, v.duration, v.width, v.height});
     m_jobs.push_back(job);
     Snapshot();
     return true;
@@ -125,9 +127,10 @@ class ConvertRun {
   void Dispatch(const Message& m) {
     Snapshot();  // before a removal takes the task away
     m_queue.HandleMessage(m);
-    if (m.id != WM_CONVERT_STATUS || (m.wParam != 3 && m.wParam != 9)) return;
+    std::optional<TaskStatus> status = ReadTaskStatus(m);
+    if (!status || (status->code != CONVERT_COMPLETED && status->code != CONVERT_FAILED)) return;
     for (Job& job : m_jobs) {
-      if (job.taskId != m.text) continue;
+      if (job.taskId != status->taskId) continue;
       Snapshot();
       job.finished = true;
       if (job.state == TASK_DONE && job.shownProgress >= 0 && job.shownProgress < 100) {

@@ -41,7 +41,7 @@ class ConvertListCoreTest : public ::testing::Test {
 
   // Adds the task as a conversion request would.
   std::string Add(const std::string& name) {
-    return queue->AddTask(name, Source(name), "10000000", "", "4000", "1280", "720");
+    return queue->AddTask({name, Source(name), "10000000", "", "4000", "1280", "720"});
   }
 
   // Builds the list "A(2) B(1) F(9) ..." directly: rows in the given states, no transcoder.
@@ -51,7 +51,7 @@ class ConvertListCoreTest : public ::testing::Test {
       std::string name = item.substr(0, item.find('('));
       int state = std::stoi(item.substr(item.find('(') + 1));
       std::string id =
-          queue->AddLoadedTask(name, Source(name), "10000000", "", "4000", "1280", "720", 0);
+          queue->AddLoadedTask({name, Source(name), "10000000", "", "4000", "1280", "720"}, 0);
       Row(name)->SetState(state);
       if (state == TASK_DONE) Row(name)->SetLoadedOutput("/out/" + name + ".mp4");
     }
@@ -242,7 +242,7 @@ TEST_F(ConvertListCoreTest, ThreeRequestsWhileIdleRunOneAfterAnother) {
 }
 
 TEST_F(ConvertListCoreTest, ATaskThatCannotStartFailsAndTheQueueMovesOn) {
-  queue->AddTask("broken", Source("broken"), "0", "", "0", "0", "0");  // zero profile
+  queue->AddTask({"broken", Source("broken"), "0", "", "0", "0", "0"});  // zero profile
   Add("next");
   EXPECT_EQ(Order(), "next(2) broken(9)");
   PumpPending();

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "BriselUIFiles/ConvertStatus.h"
 #include "BriselUIFiles/MediaInfoQuery.h"
 #include "app/AppSettings.h"
 #include "platform/ChildProcess.h"
@@ -33,8 +34,8 @@ class ConvertListItemCoreTest : public ::testing::Test {
   std::unique_ptr<ConvertListItemCore> FakeRow(const std::string& name,
                                                const std::string& timeMs = "4000") {
     auto row = std::make_unique<ConvertListItemCore>("{ID-" + name + "}", list, page);
-    row->SetTaskInfo(name, sandbox.WriteFile("src/" + name, "source"), "10000000", "", timeMs,
-                     "1280", "720");
+    row->SetTaskInfo(
+        {name, sandbox.WriteFile("src/" + name, "source"), "10000000", "", timeMs, "1280", "720"});
     return row;
   }
 
@@ -53,7 +54,7 @@ TEST_F(ConvertListItemCoreTest, ConvertsARealClipWithTheRealConverter) {
   MediaValues v = QueryMediaInfo(source);
 
   ConvertListItemCore row("{TASK}", list, page);
-  row.SetTaskInfo("clip.avi", source, v.fileSize, "", v.duration, v.width, v.height);
+  row.SetTaskInfo({"clip.avi", source, v.fileSize, "", v.duration, v.width, v.height});
   ASSERT_EQ(row.Profile().Width, 320u);
   ASSERT_TRUE(row.StartConversion());
   EXPECT_EQ(row.State(), TASK_CONVERTING);
@@ -64,11 +65,14 @@ TEST_F(ConvertListItemCoreTest, ConvertsARealClipWithTheRealConverter) {
 
   ASSERT_TRUE(list->WaitForCount(1, 5s, WM_CONVERT_STATUS));
   ASSERT_TRUE(page->WaitForCount(1, 5s, WM_CONVERT_STATUS));
-  EXPECT_EQ(ListStatus()[0].wParam, 3);
-  EXPECT_EQ(ListStatus()[0].text, "{TASK}");
-  EXPECT_EQ(PageStatus()[0].wParam, 3);
-  EXPECT_EQ(PageStatus()[0].text, source);
-  EXPECT_EQ(PageStatus()[0].text2, row.OutputPath());
+  std::optional<TaskStatus> toList = ReadTaskStatus(ListStatus()[0]);
+  ASSERT_TRUE(toList);
+  EXPECT_EQ(toList->code, CONVERT_COMPLETED);
+  EXPECT_EQ(toList->taskId, "{TASK}");
+  std::optional<ConvertedStatus> toPage = ReadConvertedStatus(PageStatus()[0]);
+  ASSERT_TRUE(toPage);
+  EXPECT_EQ(toPage->sourcePath, source);
+  EXPECT_EQ(toPage->outputPath, row.OutputPath());
 
   auto media = test::ProbeMedia(row.OutputPath());
   ASSERT_TRUE(media);
@@ -89,7 +93,7 @@ TEST_F(ConvertListItemCoreTest, RealConverterNeverOverwritesAnExistingOutput) {
   sandbox.WriteFile("out/clip.mp4", "keep me");
   MediaValues v = QueryMediaInfo(source);
   ConvertListItemCore row("{TASK}", list, page);
-  row.SetTaskInfo("clip.avi", source, v.fileSize, "", v.duration, v.width, v.height);
+  row.SetTaskInfo({"clip.avi", source, v.fileSize, "", v.duration, v.width, v.height});
   ASSERT_TRUE(row.StartConversion());
   ASSERT_TRUE(row.WaitForTranscoder(30s));
   EXPECT_EQ(row.State(), TASK_FAILED);
@@ -196,7 +200,7 @@ TEST_F(ConvertListItemCoreTest, StartFailuresFailTheTaskAndSayWhy) {
     list->Clear();
     SetConverterOverrideForTesting(c.converter);
     ConvertListItemCore row("{T}", list, page);
-    row.SetTaskInfo("x.avi", sandbox.Path("x.avi"), c.size, "", "60000", "1280", "720");
+    row.SetTaskInfo({"x.avi", sandbox.Path("x.avi"), c.size, "", "60000", "1280", "720"});
     row.StartConversion();
     ASSERT_TRUE(row.WaitForTranscoder(10s));
     EXPECT_EQ(row.State(), TASK_FAILED);

@@ -271,7 +271,7 @@ class SubmitChecked : public VideoLibrary {
   }
   std::vector<std::string> RequestedNames() const {
     std::vector<std::string> names;
-    for (const ConvertRequest& r : host.Requests()) names.push_back(r.m_strOutputName);
+    for (const ConvertRequest& r : host.Requests()) names.push_back(r.VideoName);
     return names;
   }
   std::string first, second, third;
@@ -322,7 +322,7 @@ TEST_F(SubmitChecked, TheRequestCarriesTheTilesValues) {
   ASSERT_EQ(host.Requests().size(), 1u);
   const ConvertRequest r = host.Requests()[0];
   MediaValues v = Tile(0).Values();
-  EXPECT_EQ(r, (ConvertRequest{first, Tile(0).ThumbnailPath(), "first(1).avi", v.fileSize,
+  EXPECT_EQ(r, (ConvertRequest{"first(1).avi", first, v.fileSize, Tile(0).ThumbnailPath(),
                                v.duration, v.width, v.height}));
   EXPECT_GT(host.panelRepaints, 0);
 }
