@@ -94,8 +94,10 @@ TEST_F(ConvertCommandTest, InterruptStopsTheRunningTaskAndDropsTheWaitingOnes) {
   while (output.find("a.avi") == std::string::npos && std::chrono::steady_clock::now() < deadline)
     cli.Read(&output, 100);
   ASSERT_NE(output.find("[1/2] a.avi"), std::string::npos) << output;
-  pid_t converterPid = converter.Pid();
-  ASSERT_TRUE(test::ProcessAlive(converterPid));
+  // The task shows its progress line as soon as it starts, which may be before the converter
+  // has written its pid.
+  pid_t converterPid = -1;
+  ASSERT_TRUE(test::WaitFor([&] { return test::ProcessAlive(converterPid = converter.Pid()); }));
 
   cli.Kill(SIGINT);
   while (cli.Read(&output, 1000) != ChildProcess::ReadResult::End) {
