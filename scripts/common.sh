@@ -9,6 +9,7 @@ BUILD_PACKAGES=(
   qt6-base-dev qt6-qpa-plugins libgl-dev
   libcivetweb-dev libjsoncpp-dev libmediainfo-dev libpugixml-dev
   libcurl4-gnutls-dev libssl-dev uuid-dev libjpeg62-turbo-dev
+  libgupnp-1.6-dev libgupnp-av-1.0-dev
   ffmpeg fonts-wqy-microhei
 )
 TEST_PACKAGES=(

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "ConService/ClientSlot.h"
+#include "ConService/DlnaServer.h"
 #include "ConService/Ipv4Address.h"
 #include "ConService/LanServer.h"
 #include "ConService/ListProtocol.h"
@@ -30,7 +31,10 @@ std::uint64_t SystemMilliseconds() {
 
 }  // namespace
 
-Service::Service() : m_strRoot(GetDataFolder()), m_wakeFd(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
+Service::Service()
+    : m_strRoot(GetDataFolder()),
+      m_pDlna(std::make_unique<DlnaServer>(*this)),
+      m_wakeFd(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
   CreateDirectories(ImageFolder());
 }
 
@@ -205,6 +209,22 @@ std::string Service::SerializeList(std::uint8_t listType, bool* changed) {
   return out;
 }
 
+ShareCatalogueSnapshot Service::SnapshotCatalogue() const {
+  ShareCatalogueSnapshot snapshot;
+  std::lock_guard<std::mutex> lock(m_mutex);
+  snapshot.revisions[0] = m_list1.Revision();
+  snapshot.revisions[1] = m_list2.Revision();
+  snapshot.lists[0].assign(m_list1.Records().begin(), m_list1.Records().end());
+  snapshot.lists[1].assign(m_list2.Records().begin(), m_list2.Records().end());
+  return snapshot;
+}
+
+std::uint64_t Service::CatalogueRevision(std::uint8_t listType) const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  const ShareList* list = ListOf(listType);
+  return list ? list->Revision() : 0;
+}
+
 void Service::SetFileStatusChangeListener(FileStatusChangeListener* listener) {
   std::lock_guard<std::mutex> lock(m_mutex);
   m_pListener = listener;
@@ -245,6 +265,11 @@ bool Service::StartServiceThreads() {
   return StartLocked();
 }
 
+void Service::SetDlnaServerEnabled(bool enabled) {
+  std::lock_guard<std::mutex> lock(m_controlMutex);
+  m_bDlnaEnabled = enabled;
+}
+
 void Service::StopServiceThreads() {
   std::lock_guard<std::mutex> lock(m_controlMutex);
   StopLocked();
@@ -255,6 +280,7 @@ bool Service::StartLocked() {
   // Threads of an earlier start have ended by themselves (their sockets failed).
   if (m_udpThread.joinable()) m_udpThread.join();
   if (m_httpThread.joinable()) m_httpThread.join();
+  m_pDlna->Stop();  // one that gave up at its start has ended: join it
   {
     std::lock_guard<std::mutex> lock(m_stateMutex);
     m_state = ThreadsState{};
@@ -264,10 +290,12 @@ bool Service::StartLocked() {
   m_nLiveLoops = 2;
   m_udpThread = std::thread(&Service::UdpLoop, this, m_strAddress);
   m_httpThread = std::thread(&Service::HttpLoop, this, m_strAddress);
+  m_bDlnaStarted = m_bDlnaEnabled && m_pDlna->Start(m_strAddress);
   return true;
 }
 
 void Service::StopLocked() {
+  m_pDlna->RequestStop();  // its goodbye goes out while the other loops end
   m_flags.fetch_or(SERVICE_UDP_STOP | SERVICE_HTTP_STOP);
   if (m_wakeFd >= 0) {
     std::uint64_t one = 1;
@@ -279,14 +307,35 @@ void Service::StopLocked() {
   }
   if (m_udpThread.joinable()) m_udpThread.join();
   if (m_httpThread.joinable()) m_httpThread.join();
+  m_pDlna->Stop();
   m_flags.fetch_and(~(SERVICE_UDP_STOP | SERVICE_HTTP_STOP));
 }
 
 Service::ThreadsState Service::WaitForServiceThreads(std::chrono::milliseconds timeout) {
-  std::unique_lock<std::mutex> lock(m_stateMutex);
-  m_stateChanged.wait_for(lock, timeout, [this] { return m_nSettled >= m_nStarted; });
-  ThreadsState state = m_state;
-  state.settled = m_nSettled >= m_nStarted;
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  ThreadsState state;
+  {
+    std::unique_lock<std::mutex> lock(m_stateMutex);
+    m_stateChanged.wait_until(lock, deadline, [this] { return m_nSettled >= m_nStarted; });
+    state = m_state;
+    state.settled = m_nSettled >= m_nStarted;
+  }
+  bool dlnaStarted = false;
+  {
+    std::lock_guard<std::mutex> lock(m_controlMutex);
+    dlnaStarted = m_bDlnaStarted;
+  }
+  if (dlnaStarted) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    DlnaServer::State dlna =
+        m_pDlna->WaitUntilSettled(std::max(left, std::chrono::milliseconds(0)));
+    state.dlnaEnabled = true;
+    state.settled = state.settled && dlna.settled;
+    state.dlnaRunning = dlna.running;
+    state.dlnaError = dlna.error;
+    state.dlnaLocation = dlna.location;
+  }
   return state;
 }
 

@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -16,6 +17,7 @@
 
 namespace brisel {
 
+class DlnaServer;
 class FileStatusChangeListener;
 class LanServer;
 
@@ -29,6 +31,12 @@ inline constexpr std::uint32_t SERVICE_HTTP_STOP = 1u << 3;
 inline constexpr int SHARE_ADD_OK = 0;
 inline constexpr int SHARE_ADD_FULL = 1;      // the list already holds 35 records
 inline constexpr int SHARE_ADD_REJECTED = 2;  // bad path, name or list type
+
+// A copy of both lists, for readers that must not hold the service mutex while they work.
+struct ShareCatalogueSnapshot {
+  std::uint64_t revisions[2] = {0, 0};  // ShareList::Revision of list 1 and list 2
+  std::vector<ShareRecord> lists[2];
+};
 
 // The LAN service: the share catalogue (two lists of shared videos, each mirrored by record
 // files in <program folder>/file_root) and the threads that offer it to phones on one IPv4
@@ -86,6 +94,11 @@ class Service : public ParserHandler {
   // any did. Empty for a list type other than 1 and 2.
   std::string SerializeList(std::uint8_t listType, bool* changed = nullptr);
 
+  // Both lists as they are now, copied under the service mutex.
+  ShareCatalogueSnapshot SnapshotCatalogue() const;
+  // ShareList::Revision of a list (0 for a list type other than 1 and 2).
+  std::uint64_t CatalogueRevision(std::uint8_t listType) const;
+
   // The listener of presence changes; may be null. Set it before the service threads run or
   // while they run: the swap is taken under the service mutex.
   void SetFileStatusChangeListener(FileStatusChangeListener* listener);
@@ -105,8 +118,11 @@ class Service : public ParserHandler {
   // set or when threads of an earlier start are still starting up. That the threads started
   // does not mean that their sockets opened: see WaitForServiceThreads.
   bool StartServiceThreads();
-  // Asks both loops to end and waits for them (each notices within a second), then clears
-  // the stop bits. Returns at once when nothing runs.
+  // Whether the threads also run the DLNA media server (DlnaServer) on the address; off by
+  // default. Takes effect at the next start (SetServiceAddress, StartServiceThreads).
+  void SetDlnaServerEnabled(bool enabled);
+  // Asks both loops (and the DLNA media server) to end and waits for them (each notices within a
+  // second), then clears the stop bits. Returns at once when nothing runs.
   void StopServiceThreads();
 
   // What the threads of the last start made of their sockets.
@@ -116,8 +132,13 @@ class Service : public ParserHandler {
     bool httpRunning = false;  // the media server is up
     std::string udpError;      // why the UDP loop did not start
     std::string httpError;     // why the HTTP loop did not start
+    bool dlnaEnabled = false;  // the last start included the DLNA media server
+    bool dlnaRunning = false;
+    std::string dlnaError;     // why the DLNA media server did not start
+    std::string dlnaLocation;  // its device description's URL while it runs
   };
-  // Waits until both threads of the last start have settled, at most `timeout`.
+  // Waits until both threads (and the DLNA media server) of the last start have settled, at
+  // most `timeout`.
   ThreadsState WaitForServiceThreads(std::chrono::milliseconds timeout);
 
   // The flags word: bits SERVICE_UDP_RUNNING, SERVICE_HTTP_RUNNING and the two stop requests.
@@ -186,6 +207,9 @@ class Service : public ParserHandler {
   std::string m_strAddress;
   std::thread m_udpThread;
   std::thread m_httpThread;
+  std::unique_ptr<DlnaServer> m_pDlna;
+  bool m_bDlnaEnabled = false;
+  bool m_bDlnaStarted = false;  // by the last start
   std::atomic<int> m_nLiveLoops{0};
   int m_wakeFd = -1;  // eventfd that cuts the UDP loop's wait short on a stop request
 

@@ -9,6 +9,7 @@ void ShareList::Append(ShareRecord record) {
   m_nByteTotal += static_cast<std::int32_t>(record.ListEntrySize());
   m_records.push_back(std::move(record));
   ++m_nCount;
+  ++m_nRevision;
   m_bChanged = true;
   m_bWireValid = false;
 }
@@ -20,6 +21,7 @@ bool ShareList::RemoveByPath(const std::string& path, ShareRecord* removed) {
     if (it == m_cursor) ++m_cursor;
     m_nByteTotal -= static_cast<std::int32_t>(it->ListEntrySize());
     --m_nCount;
+    ++m_nRevision;
     m_bChanged = true;
     m_bWireValid = false;
     if (removed) *removed = std::move(*it);
@@ -58,6 +60,7 @@ const std::string& ShareList::Serialize(const std::string& imageFolder, bool ret
       }
     }
   }
+  if (*presenceChanged) ++m_nRevision;
   if (!m_bWireValid) RebuildWire();
   return m_wire;
 }

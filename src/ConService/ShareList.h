@@ -21,6 +21,8 @@ class ShareList {
   // Sum of the list entries' sizes (name length + 38 per record).
   std::int32_t ByteTotal() const { return m_nByteTotal; }
   bool Changed() const { return m_bChanged; }
+  // Advances with every add, removal and change of presence flags; never goes back.
+  std::uint64_t Revision() const { return m_nRevision; }
   void ClearChanged() { m_bChanged = false; }
   const std::list<ShareRecord>& Records() const { return m_records; }
   std::list<ShareRecord>& Records() { return m_records; }
@@ -57,6 +59,7 @@ class ShareList {
   std::list<ShareRecord>::iterator m_cursor = m_records.end();
   bool m_bRestart = true;
   bool m_bChanged = false;
+  std::uint64_t m_nRevision = 0;
   std::string m_wire;
   bool m_bWireValid = false;
   std::chrono::steady_clock::time_point m_lastPresenceTest{};

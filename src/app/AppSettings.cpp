@@ -79,6 +79,7 @@ bool LoadSettings(bool systemIntegration) {
     if (systemIntegration) ApplyKeepAwake();
   }
   s.m_strUpdateBaseUrl = ini.GetString(kNormal, "UpdateBaseUrl", build::kUpdateBaseUrl, 1024);
+  s.m_nDlnaServer = ini.GetInt(kNormal, "DlnaServer", 1);
   return ok;
 }
 

@@ -24,6 +24,11 @@ struct AppSettings {
   // UpdateBaseUrl in NormalSetting: base URL of the update service. Read at start-up (the
   // build's default when the key is missing), never written by SaveSettings.
   std::string m_strUpdateBaseUrl;
+
+  // DlnaServer in NormalSetting: 0 keeps the DLNA media server off, anything else runs it with
+  // the LAN service. Read at start-up (1 when the key is missing); like UpdateBaseUrl it is
+  // the user's to write: neither the first start nor SaveSettings adds it to the file.
+  int m_nDlnaServer = 1;
 };
 
 // Set by LoadSettings; lives until the process ends.

@@ -89,6 +89,8 @@ std::uint8_t BriselVRClientCore::StartLanServiceOn(const std::string& address) {
   if (!m_pFileStatusManager)
     m_pFileStatusManager = std::make_unique<FileStatusManager>(m_mainWindow);
   m_pService->SetFileStatusChangeListener(m_pFileStatusManager.get());
+  m_pService->SetDlnaServerEnabled(m_bDlnaAllowed && theSettings &&
+                                   theSettings->m_nDlnaServer != 0);
   std::uint8_t result = m_pService->SetServiceAddress(ServiceIp());
   WriteLog(result == 1 ? "开启服务成功" : "开启服务失败", kClientDlgTag);
   return result;

@@ -49,10 +49,14 @@ class BriselVRClientCore {
   // ServiceIp; logs "开启服务成功" or "开启服务失败".
   void StartLanService();
   // The LAN service on `address` (ServiceIp is set to it): creates the Service and its
-  // FileStatusManager when there are none and calls SetServiceAddress; logs "开启服务成功"
+  // FileStatusManager when there are none, lets it run the DLNA media server as the settings
+  // say and calls SetServiceAddress; logs "开启服务成功"
   // when the threads were started, "开启服务失败" otherwise (no address included). Returns
   // SetServiceAddress's result.
   std::uint8_t StartLanServiceOn(const std::string& address);
+  // Whether the LAN service may run the DLNA media server at all (briselvr serve --no-dlna
+  // says no); when it may, the DlnaServer setting decides. Set it before StartLanService.
+  void SetDlnaAllowed(bool allowed) { m_bDlnaAllowed = allowed; }
   // Reloads the share catalogue from the record files in file_root.
   void LoadShareCatalogue();
 
@@ -77,6 +81,7 @@ class BriselVRClientCore {
   MessageTargetRef m_mainWindow;
   std::unique_ptr<Service> m_pService;
   std::unique_ptr<FileStatusManager> m_pFileStatusManager;
+  bool m_bDlnaAllowed = true;
   bool m_bStarted = false;
   bool m_bShutDown = false;
 };

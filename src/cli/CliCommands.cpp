@@ -17,7 +17,9 @@ const std::vector<CliCommand>& Commands() {
       {"check-update", "[--download]",
        "ask the update service for a newer version; --download fetches its installer",
        RunCheckUpdateCommand},
-      {"serve", "--address A [--quiet]", "run the LAN service on A until SIGINT or SIGTERM",
+      {"serve", "--address A [--quiet] [--no-dlna]",
+       "run the LAN service (and the DLNA media server, unless --no-dlna or DlnaServer=0) on A "
+       "until SIGINT or SIGTERM",
        RunServeCommand},
       {"list", "", "the shared videos: type, has video, has image, key, path", RunListCommand},
       {"remove", "[--converted] FILE...", "stop sharing videos (from list 2 with --converted)",

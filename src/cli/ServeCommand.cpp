@@ -18,6 +18,7 @@ namespace brisel::cli {
 int RunServeCommand(const std::vector<std::string>& args) {
   std::string address;
   bool quiet = false;
+  bool dlna = true;
   for (std::size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--address" && i + 1 < args.size()) {
       address = args[++i];
@@ -25,6 +26,8 @@ int RunServeCommand(const std::vector<std::string>& args) {
       address = args[i].substr(10);
     } else if (args[i] == "--quiet") {
       quiet = true;
+    } else if (args[i] == "--no-dlna") {
+      dlna = false;
     } else {
       return UsageError("serve: unexpected argument " + args[i]);
     }
@@ -43,6 +46,7 @@ int RunServeCommand(const std::vector<std::string>& args) {
   }
   PurgeOldLogs(static_cast<std::int64_t>(std::time(nullptr)) - 2592000);
   StartLogThread();
+  core.SetDlnaAllowed(dlna);
   core.StartLanServiceOn(address);
   core.LoadShareCatalogue();
   Service::ThreadsState state = core.GetService()->WaitForServiceThreads(std::chrono::seconds(10));
@@ -56,6 +60,13 @@ int RunServeCommand(const std::vector<std::string>& args) {
     return kExitFailure;
   }
   std::printf("serving on %s\n", address.c_str());
+  // The DLNA media server is an extra: without it the phones are still served.
+  if (state.dlnaRunning) {
+    std::printf("DLNA media server: %s\n", state.dlnaLocation.c_str());
+  } else if (state.dlnaEnabled) {
+    std::fprintf(stderr, "briselvr: no DLNA media server on %s: %s\n", address.c_str(),
+                 state.dlnaError.empty() ? "it did not start in time" : state.dlnaError.c_str());
+  }
 
   while (signals >= 0) {
     pollfd p{signals, POLLIN, 0};

@@ -27,6 +27,7 @@ TEST(AppSettings, FirstStartWritesTheNineDefaultsInOrder) {
   EXPECT_EQ(s.m_strConvertPath, box.Folder() + "/appData/converted/");
   EXPECT_EQ(s.m_nConvertedNotify, 1);
   EXPECT_EQ(s.m_nDeleteOrigin, 0);
+  EXPECT_EQ(s.m_nDlnaServer, 1);  // on, though the new file does not name it
 }
 
 TEST(AppSettings, FirstStartWritesNoAutostartEntry) {
@@ -49,6 +50,7 @@ TEST(AppSettings, MissingKeysReadTheirDefaultsAndAreNotAdded) {
   EXPECT_EQ(s.m_strConvertPath, "");
   EXPECT_EQ(s.m_nConvertedNotify, 1);
   EXPECT_EQ(s.m_nDeleteOrigin, 0);
+  EXPECT_EQ(s.m_nDlnaServer, 1);
   EXPECT_EQ(box.ReadFile("config.ini"), "[NormalSetting]\nExitWndType=2\n");
   // A missing Base-AutoRun reads as 1, which registers autorun.
   EXPECT_NE(box.ReadFile(".xdg/config/autostart/BriselVRClient.desktop").find("Exec="),
@@ -73,16 +75,19 @@ TEST(AppSettings, BadIntegersAndLongTexts) {
 TEST(AppSettings, SaveWritesTheCurrentServiceAddressAndKeepsForeignKeys) {
   test::Sandbox box;
   box.WriteFile("config.ini",
-                "[NormalSetting]\nUpdateBaseUrl=http://127.0.0.1:9/\nDefaultIP=10.0.0.1\n");
+                "[NormalSetting]\nUpdateBaseUrl=http://127.0.0.1:9/\nDefaultIP=10.0.0.1\n"
+                "DlnaServer=0\n");
   ASSERT_TRUE(LoadSettings(false));
   EXPECT_EQ(theSettings->m_strUpdateBaseUrl, "http://127.0.0.1:9/");
+  EXPECT_EQ(theSettings->m_nDlnaServer, 0);
+  theSettings->m_nDlnaServer = 1;  // the file keeps what the user wrote
   SetServiceIp("192.168.1.23");
   theSettings->m_strConvertPath = "/videos/out";
   ASSERT_TRUE(SaveSettings());
   SetServiceIp("");
   EXPECT_EQ(box.ReadFile("config.ini"),
             "[NormalSetting]\nUpdateBaseUrl=http://127.0.0.1:9/\nDefaultIP=192.168.1.23\n"
-            "Base-AutoRun=1\nBase-AutoUpdate=1\nExitWndType=1\nComSleep-UnSleep=1\n"
+            "DlnaServer=0\nBase-AutoRun=1\nBase-AutoUpdate=1\nExitWndType=1\nComSleep-UnSleep=1\n"
             "DeleteOrigin=0\n[VideoSetting]\nVideoConvert-Ratio=0\nConvertPath=/videos/out\n"
             "ConvertedNotify=1\n");
 }

@@ -102,5 +102,41 @@ TEST_F(ServeCommandTest, ServiceThatCannotStartEndsWithAClearMessage) {
   close(squatter);
 }
 
+TEST_F(ServeCommandTest, DlnaMediaServerRunsUnlessTurnedOff) {
+  struct Case {
+    const char* name;
+    const char* config;  // config.ini, or "" for none
+    std::vector<std::string> extra;
+    bool dlna;
+  } cases[] = {
+      {"default", "", {}, true},
+      {"--no-dlna", "", {"--no-dlna"}, false},
+      {"DlnaServer=0", "[NormalSetting]\nDlnaServer=0\n", {}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (*c.config) sandbox.WriteFile("config.ini", c.config);
+    std::vector<std::string> args = {"serve", "--address", "127.0.0.1"};
+    args.insert(args.end(), c.extra.begin(), c.extra.end());
+    ChildProcess child;
+    ASSERT_TRUE(child.Start(Argv(args)));
+    std::string output;
+    ASSERT_TRUE(WaitForOutput(child, "serving on 127.0.0.1\n", &output)) << output;
+    if (c.dlna) {
+      ASSERT_TRUE(WaitForOutput(child, "DLNA media server: http://127.0.0.1:11719/", &output))
+          << output;
+    }
+    test::HttpConnection description;
+    EXPECT_EQ(description.Connect("127.0.0.1", 11719, 1000), c.dlna);
+    child.Kill(SIGTERM);
+    ASSERT_TRUE(child.Wait(10000));
+    EXPECT_EQ(child.ExitCode(), 0);
+    if (!c.dlna) {
+      EXPECT_EQ(output.find("DLNA"), std::string::npos) << output;
+    }
+    RemoveFile(sandbox.Path("config.ini"));
+  }
+}
+
 }  // namespace
 }  // namespace brisel
