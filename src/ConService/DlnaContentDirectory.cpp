@@ -26,7 +26,7 @@ using GObjectPtr = std::unique_ptr<T, GObjectUnref>;
 // What an object id names.
 struct ObjectRef {
   enum Kind { None, Root, Container, Item } kind = None;
-  int list = 0;                     // 0 or 1 for containers and items
+  int list = 0;                      // 0 or 1 for containers and items
   const DlnaVideo* video = nullptr;  // items
 };
 
@@ -161,8 +161,8 @@ std::string DlnaVideoProtocolInfo(const std::string& mimeType) {
 }
 
 std::string DlnaSourceProtocolInfo() {
-  static const char* const kExtensions[] = {"mp4", "mkv", "flv",  "rmvb", "wmv", "avi",
-                                            "mpeg", "3gp", "ts", "m4v",  "mov", "webm"};
+  static const char* const kExtensions[] = {"mp4",  "mkv", "flv", "rmvb", "wmv", "avi",
+                                            "mpeg", "3gp", "ts",  "m4v",  "mov", "webm"};
   std::vector<std::string> seen;
   std::string out;
   for (const char* extension : kExtensions) {

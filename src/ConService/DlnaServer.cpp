@@ -3,8 +3,8 @@
 #include <libgupnp/gupnp.h>
 #include <libsoup/soup.h>
 #include <pthread.h>
-#include <pugixml.hpp>
 #include <unistd.h>
+#include <pugixml.hpp>
 
 #include <cstdlib>
 #include <sstream>
@@ -40,8 +40,10 @@ GLogWriterOutput LogWriter(GLogLevelFlags level, const GLogField* fields, gsize 
   const char* domain = nullptr;
   const char* message = nullptr;
   for (gsize i = 0; i < count; ++i) {
-    if (g_strcmp0(fields[i].key, "GLIB_DOMAIN") == 0) domain = static_cast<const char*>(fields[i].value);
-    if (g_strcmp0(fields[i].key, "MESSAGE") == 0) message = static_cast<const char*>(fields[i].value);
+    if (g_strcmp0(fields[i].key, "GLIB_DOMAIN") == 0)
+      domain = static_cast<const char*>(fields[i].value);
+    if (g_strcmp0(fields[i].key, "MESSAGE") == 0)
+      message = static_cast<const char*>(fields[i].value);
   }
   const bool ours = domain && (g_ascii_strncasecmp(domain, "gupnp", 5) == 0 ||
                                g_ascii_strncasecmp(domain, "gssdp", 5) == 0 ||
@@ -60,8 +62,9 @@ void RouteLibraryMessages() {
 
 std::string MakePrivateFolder() {
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  std::string pattern = std::string(runtime && *runtime && IsDirectory(runtime) ? runtime : "/tmp") +
-                        "/briselvr-dlna-XXXXXX";
+  std::string pattern =
+      std::string(runtime && *runtime && IsDirectory(runtime) ? runtime : "/tmp") +
+      "/briselvr-dlna-XXXXXX";
   return mkdtemp(pattern.data()) ? pattern : std::string();
 }
 
@@ -140,7 +143,8 @@ std::string ErrorText(GError* error, const char* fallback) {
 // The GUPnP objects of one run; created, used and destroyed on the server's thread only.
 class DlnaServer::Device {
  public:
-  Device(DlnaServer& owner, std::string address) : m_owner(owner), m_strAddress(std::move(address)) {}
+  Device(DlnaServer& owner, std::string address)
+      : m_owner(owner), m_strAddress(std::move(address)) {}
   ~Device() { Close(); }
 
   bool Open(std::string* error) {
@@ -241,7 +245,8 @@ class DlnaServer::Device {
     GMainContext* context = g_main_context_get_thread_default();
     const gint64 end = g_get_monotonic_time() + microseconds;
     GSource* wake = g_timeout_source_new(10);
-    g_source_set_callback(wake, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr, nullptr);
+    g_source_set_callback(
+        wake, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr, nullptr);
     g_source_attach(wake, context);
     while (g_get_monotonic_time() < end) g_main_context_iteration(context, TRUE);
     g_source_destroy(wake);
@@ -292,8 +297,8 @@ class DlnaServer::Device {
     }
     if (changed.empty()) return;
     gupnp_service_notify(GUPNP_SERVICE(m_pDirectory), "SystemUpdateID", G_TYPE_UINT,
-                         m_nSystemUpdateId, "ContainerUpdateIDs", G_TYPE_STRING,
-                         changed.c_str(), nullptr);
+                         m_nSystemUpdateId, "ContainerUpdateIDs", G_TYPE_STRING, changed.c_str(),
+                         nullptr);
   }
 
   // The catalogue as the directory shows it. The service mutex is held only while the
@@ -358,9 +363,9 @@ class DlnaServer::Device {
       return;
     }
     gupnp_service_action_set(action, "Result", G_TYPE_STRING, result.result.c_str(),
-                             "NumberReturned", G_TYPE_UINT, result.numberReturned,
-                             "TotalMatches", G_TYPE_UINT, result.totalMatches, "UpdateID",
-                             G_TYPE_UINT, result.updateId, nullptr);
+                             "NumberReturned", G_TYPE_UINT, result.numberReturned, "TotalMatches",
+                             G_TYPE_UINT, result.totalMatches, "UpdateID", G_TYPE_UINT,
+                             result.updateId, nullptr);
     gupnp_service_action_return_success(action);
   }
 
@@ -394,8 +399,8 @@ class DlnaServer::Device {
 
   static void OnGetProtocolInfo(GUPnPService*, GUPnPServiceAction* action, gpointer) {
     const std::string source = DlnaSourceProtocolInfo();
-    gupnp_service_action_set(action, "Source", G_TYPE_STRING, source.c_str(), "Sink",
-                             G_TYPE_STRING, "", nullptr);
+    gupnp_service_action_set(action, "Source", G_TYPE_STRING, source.c_str(), "Sink", G_TYPE_STRING,
+                             "", nullptr);
     gupnp_service_action_return_success(action);
   }
 

@@ -22,8 +22,8 @@ MediaFacts MediaValuesCache::FromMediaValues(const MediaValues& values) {
   std::int64_t duration = 0;
   if (LeadingNumber(values.duration, &duration) && duration >= 0) facts.durationMs = duration;
   int width = 0, height = 0;
-  if (LeadingNumber(values.width, &width) && LeadingNumber(values.height, &height) &&
-      width > 0 && height > 0) {
+  if (LeadingNumber(values.width, &width) && LeadingNumber(values.height, &height) && width > 0 &&
+      height > 0) {
     facts.width = width;
     facts.height = height;
   }

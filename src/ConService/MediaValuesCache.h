@@ -11,10 +11,10 @@ namespace brisel {
 
 // What a server tells players about a video file besides its URL.
 struct MediaFacts {
-  bool exists = false;        // the file could be stat()ed
-  std::uint64_t size = 0;     // bytes, from stat
+  bool exists = false;           // the file could be stat()ed
+  std::uint64_t size = 0;        // bytes, from stat
   std::int64_t durationMs = -1;  // -1: unknown
-  int width = 0;              // 0: unknown (audio-only files, unreadable files)
+  int width = 0;                 // 0: unknown (audio-only files, unreadable files)
   int height = 0;
 };
 

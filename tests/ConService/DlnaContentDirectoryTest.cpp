@@ -32,7 +32,8 @@ DlnaCatalogue Catalogue() {
   catalogue.systemUpdateId = 40;
   catalogue.containerUpdateIds[0] = 38;
   catalogue.containerUpdateIds[1] = 39;
-  catalogue.videos[0] = {Video(kKeyA, "a.mp4", true), Video(kKeyB, "b.mkv"), Video(kKeyA, "a.mp4", true)};
+  catalogue.videos[0] = {Video(kKeyA, "a.mp4", true), Video(kKeyB, "b.mkv"),
+                         Video(kKeyA, "a.mp4", true)};
   catalogue.videos[1] = {Video(kKeyC, "c.mp4")};
   return catalogue;
 }
@@ -74,8 +75,7 @@ TEST(DlnaContentDirectoryTest, BrowseAnswersEachObjectWithCountsAndPaging) {
   for (const BrowseCase& c : cases) {
     SCOPED_TRACE(c.objectId + " " + c.flag + " " + std::to_string(c.start) + "+" +
                  std::to_string(c.count));
-    DlnaBrowseResult result =
-        DlnaBrowse(catalogue, {c.objectId, c.flag, "*", c.start, c.count});
+    DlnaBrowseResult result = DlnaBrowse(catalogue, {c.objectId, c.flag, "*", c.start, c.count});
     EXPECT_EQ(result.errorCode, c.error);
     if (c.error != 0) continue;
     auto objects = test::ParseDidl(result.result);
@@ -91,7 +91,8 @@ TEST(DlnaContentDirectoryTest, BrowseAnswersEachObjectWithCountsAndPaging) {
 
 TEST(DlnaContentDirectoryTest, ContainersAndItemsCarryWhatPlayersShow) {
   const DlnaCatalogue catalogue = Catalogue();
-  auto root = test::ParseDidl(DlnaBrowse(catalogue, {"0", "BrowseDirectChildren", "*", 0, 0}).result);
+  auto root =
+      test::ParseDidl(DlnaBrowse(catalogue, {"0", "BrowseDirectChildren", "*", 0, 0}).result);
   ASSERT_TRUE(root);
   ASSERT_EQ(root->size(), 2u);
   EXPECT_TRUE((*root)[0].container);
@@ -101,7 +102,8 @@ TEST(DlnaContentDirectoryTest, ContainersAndItemsCarryWhatPlayersShow) {
   EXPECT_EQ((*root)[0].upnpClass, "object.container.storageFolder");
   EXPECT_NE((*root)[0].title, (*root)[1].title);
 
-  auto items = test::ParseDidl(DlnaBrowse(catalogue, {"1", "BrowseDirectChildren", "*", 0, 0}).result);
+  auto items =
+      test::ParseDidl(DlnaBrowse(catalogue, {"1", "BrowseDirectChildren", "*", 0, 0}).result);
   ASSERT_TRUE(items);
   ASSERT_EQ(items->size(), 2u);
   const test::DidlObject& a = (*items)[0];
@@ -126,7 +128,8 @@ TEST(DlnaContentDirectoryTest, UnknownValuesAreLeftOutAndFilterIsHonoured) {
   DlnaCatalogue catalogue = Catalogue();
   catalogue.videos[1][0].facts = MediaFacts{};  // the file is gone
   catalogue.videos[1][0].path = "/videos/c.xyz";
-  auto items = test::ParseDidl(DlnaBrowse(catalogue, {"2", "BrowseDirectChildren", "", 0, 0}).result);
+  auto items =
+      test::ParseDidl(DlnaBrowse(catalogue, {"2", "BrowseDirectChildren", "", 0, 0}).result);
   ASSERT_TRUE(items);
   ASSERT_EQ(items->size(), 1u);
   EXPECT_EQ((*items)[0].resUrl, "http://10.77.0.1:11717/" + kKeyC);
@@ -135,7 +138,8 @@ TEST(DlnaContentDirectoryTest, UnknownValuesAreLeftOutAndFilterIsHonoured) {
   EXPECT_TRUE((*items)[0].resDuration.empty());
   EXPECT_TRUE((*items)[0].resResolution.empty());
 
-  auto titles = test::ParseDidl(DlnaBrowse(catalogue, {"1", "BrowseDirectChildren", "dc:title", 0, 0}).result);
+  auto titles = test::ParseDidl(
+      DlnaBrowse(catalogue, {"1", "BrowseDirectChildren", "dc:title", 0, 0}).result);
   ASSERT_TRUE(titles);
   ASSERT_EQ(titles->size(), 2u);
   EXPECT_EQ((*titles)[0].title, "a.mp4");
@@ -152,14 +156,15 @@ TEST(DlnaContentDirectoryTest, NamesOfAnyBytesBecomeWellFormedTitles) {
       {"<b>&\"'.mp4", "<b>&\"'.mp4"},
       {"视频 一.mp4", "视频 一.mp4"},
       {"bad\xff\xfe.mp4", "bad\xef\xbf\xbd\xef\xbf\xbd.mp4"},  // invalid UTF-8: U+FFFD each
-      {"ctl\x01\x1f\t.mp4", "ctl\t.mp4"},                         // XML cannot carry them
+      {"ctl\x01\x1f\t.mp4", "ctl\t.mp4"},                      // XML cannot carry them
       {"]]>.mp4", "]]>.mp4"},
   };
   for (const NameCase& c : cases) {
     SCOPED_TRACE(c.title);
     DlnaCatalogue catalogue = Catalogue();
     catalogue.videos[1][0].name = c.name;
-    auto items = test::ParseDidl(DlnaBrowse(catalogue, {"2", "BrowseDirectChildren", "*", 0, 0}).result);
+    auto items =
+        test::ParseDidl(DlnaBrowse(catalogue, {"2", "BrowseDirectChildren", "*", 0, 0}).result);
     ASSERT_TRUE(items);
     ASSERT_EQ(items->size(), 1u);
     EXPECT_EQ((*items)[0].title, c.title);

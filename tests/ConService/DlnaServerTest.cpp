@@ -86,7 +86,8 @@ class EventReceiver {
 
 std::uint32_t EventedUpdateId(const std::string& body) {
   std::smatch m;
-  if (!std::regex_search(body, m, std::regex("<SystemUpdateID>([0-9]+)</SystemUpdateID>"))) return 0;
+  if (!std::regex_search(body, m, std::regex("<SystemUpdateID>([0-9]+)</SystemUpdateID>")))
+    return 0;
   return static_cast<std::uint32_t>(std::stoul(m[1]));
 }
 
@@ -166,9 +167,10 @@ TEST_F(DlnaServerTest, DescriptionNamesTheDeviceItsServicesAndIcons) {
 TEST_F(DlnaServerTest, UdnIsStablePerInstallation) {
   EXPECT_EQ(DlnaServer::DeviceUdn("/opt/a"), DlnaServer::DeviceUdn("/opt/a"));
   EXPECT_NE(DlnaServer::DeviceUdn("/opt/a"), DlnaServer::DeviceUdn("/opt/b"));
-  EXPECT_TRUE(std::regex_match(DlnaServer::DeviceUdn("/opt/a"),
-                               std::regex("uuid:[0-9a-f]{8}-[0-9a-f]{4}-5[0-9a-f]{3}-[89ab][0-9a-f]{3}-"
-                                          "[0-9a-f]{12}")));
+  EXPECT_TRUE(
+      std::regex_match(DlnaServer::DeviceUdn("/opt/a"),
+                       std::regex("uuid:[0-9a-f]{8}-[0-9a-f]{4}-5[0-9a-f]{3}-[89ab][0-9a-f]{3}-"
+                                  "[0-9a-f]{12}")));
 }
 
 TEST_F(DlnaServerTest, SearchFindsTheDeviceAndStoppingSaysGoodbye) {
@@ -189,7 +191,8 @@ TEST_F(DlnaServerTest, SearchFindsTheDeviceAndStoppingSaysGoodbye) {
   service->StopServiceThreads();
   bool byebye = false;
   for (const SsdpMessage& message : listener.Collect(std::chrono::milliseconds(1500))) {
-    if (message.Field("NTS") == "ssdp:byebye" && message.Field("NT") == "upnp:rootdevice") byebye = true;
+    if (message.Field("NTS") == "ssdp:byebye" && message.Field("NT") == "upnp:rootdevice")
+      byebye = true;
   }
   EXPECT_TRUE(byebye);
   EXPECT_FALSE(PortOpen("127.0.0.1"));
@@ -253,16 +256,18 @@ TEST_F(DlnaServerTest, CatalogueChangesAdvanceAndEventTheUpdateIds) {
   EventReceiver receiver;
   HttpConnection connection;
   ASSERT_TRUE(connection.Connect("127.0.0.1", kPort));
-  ASSERT_TRUE(connection.Send("SUBSCRIBE /ContentDirectory/event HTTP/1.1\r\nHost: 127.0.0.1:" +
-                              std::to_string(kPort) + "\r\nCALLBACK: <" + receiver.Url() +
-                              ">\r\nNT: upnp:event\r\nTIMEOUT: Second-300\r\n\r\n"));
+  ASSERT_TRUE(connection.Send(
+      "SUBSCRIBE /ContentDirectory/event HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(kPort) +
+      "\r\nCALLBACK: <" + receiver.Url() + ">\r\nNT: upnp:event\r\nTIMEOUT: Second-300\r\n\r\n"));
   HttpReply subscribed = connection.ReadResponse();
   ASSERT_EQ(subscribed.status, 200) << subscribed.raw;
   EXPECT_FALSE(subscribed.Header("SID").empty());
   const std::uint32_t first = SystemUpdateId();
 
-  const std::string container1Before = Browse("127.0.0.1", kPort, "1", "BrowseMetadata").out["UpdateID"];
-  const std::string container2Before = Browse("127.0.0.1", kPort, "2", "BrowseMetadata").out["UpdateID"];
+  const std::string container1Before =
+      Browse("127.0.0.1", kPort, "1", "BrowseMetadata").out["UpdateID"];
+  const std::string container2Before =
+      Browse("127.0.0.1", kPort, "2", "BrowseMetadata").out["UpdateID"];
   ShareClip("new.mp4", false);
   // Events arrive in order; the first may carry the id of the subscription time (or nothing,
   // while the server still reads its own service description), a later one the new id.
@@ -339,12 +344,13 @@ TEST_F(DlnaServerTest, MalformedAndHugeRequestsAreRefusedAndTheServerGoesOn) {
        post(host + "\r\nContent-Type: text/xml\r\n"
                    "SOAPAction: \"urn:schemas-upnp-org:service:ContentDirectory:1#Frob\"",
             envelope + "<u:Frob xmlns:u=\"" + kDirectoryType + "\"/></s:Body></s:Envelope>")},
-      {"no SOAPAction", post(host + "\r\nContent-Type: text/xml", envelope + "</s:Body></s:Envelope>")},
+      {"no SOAPAction",
+       post(host + "\r\nContent-Type: text/xml", envelope + "</s:Body></s:Envelope>")},
       {"deep nesting", post(host + "\r\n" + action, envelope + std::string(20000, '<') + "a")},
       {"foreign Host (DNS rebinding)",
        post("Host: evil.example:" + std::to_string(kPort) + "\r\n" + action, browseNoId)},
-      {"announced 1 GB body", host + "\r\n" + action + "\r\nContent-Length: 1000000000\r\n\r\n" +
-                                  std::string(70000, 'x')},
+      {"announced 1 GB body",
+       host + "\r\n" + action + "\r\nContent-Length: 1000000000\r\n\r\n" + std::string(70000, 'x')},
       {"chunked body", host + "\r\n" + action + "\r\nTransfer-Encoding: chunked\r\n\r\n" +
                            "10000\r\n" + std::string(65536, 'x')},
       {"huge header", host + "\r\n" + action + "\r\nX-Pad: " + std::string(200000, 'p') +

@@ -49,9 +49,10 @@ TEST(MediaValuesCacheTest, MediaInfoTextsBecomeNumbersOrStayUnknown) {
       {{"17000", "1", "1920", "1080"}, 17000, 1920, 1080},
       {{"2000.000", "1", "320", "240"}, 2000, 320, 240},
       {{"", "1", "", ""}, -1, 0, 0},
-      {{kMediaInfoUnavailable, kMediaInfoUnavailable, kMediaInfoUnavailable,
-        kMediaInfoUnavailable},
-       -1, 0, 0},
+      {{kMediaInfoUnavailable, kMediaInfoUnavailable, kMediaInfoUnavailable, kMediaInfoUnavailable},
+       -1,
+       0,
+       0},
       {{"-5", "1", "-1", "200"}, -1, 0, 0},
       {{"99999999999999999999999", "1", "640", "0"}, -1, 0, 0},
   };

@@ -63,7 +63,8 @@ std::vector<SsdpMessage> Receive(int fd, std::chrono::milliseconds wait) {
     sockaddr_in from{};
     socklen_t length = sizeof from;
     ssize_t n = recvfrom(fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &length);
-    if (n > 0) messages.push_back(ParseSsdp(std::string(buffer, static_cast<std::size_t>(n)), from));
+    if (n > 0)
+      messages.push_back(ParseSsdp(std::string(buffer, static_cast<std::size_t>(n)), from));
   }
   return messages;
 }
@@ -95,14 +96,16 @@ std::vector<SsdpMessage> SsdpSearch(const std::string& localAddress,
   setsockopt(fd, IPPROTO_IP, IP_MULTICAST_IF, &interfaceAddress, sizeof interfaceAddress);
   std::vector<SsdpMessage> answers;
   if (bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) == 0) {
-    const std::string request = "M-SEARCH * HTTP/1.1\r\nHOST: 239.255.255.250:1900\r\n"
-                                "MAN: \"ssdp:discover\"\r\nMX: 1\r\nST: " +
-                                searchTarget + "\r\n\r\n";
+    const std::string request =
+        "M-SEARCH * HTTP/1.1\r\nHOST: 239.255.255.250:1900\r\n"
+        "MAN: \"ssdp:discover\"\r\nMX: 1\r\nST: " +
+        searchTarget + "\r\n\r\n";
     sockaddr_in group{};
     group.sin_family = AF_INET;
     group.sin_port = htons(kSsdpPort);
     inet_pton(AF_INET, kSsdpGroup, &group.sin_addr);
-    sendto(fd, request.data(), request.size(), 0, reinterpret_cast<sockaddr*>(&group), sizeof group);
+    sendto(fd, request.data(), request.size(), 0, reinterpret_cast<sockaddr*>(&group),
+           sizeof group);
     answers = Receive(fd, wait);
   }
   close(fd);
@@ -148,17 +151,18 @@ SoapReply SoapCall(const std::string& address, std::uint16_t port, const std::st
       "<s:Envelope xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\" "
       "s:encodingStyle=\"http://schemas.xmlsoap.org/soap/encoding/\"><s:Body><u:" +
       action + " xmlns:u=\"" + serviceType + "\">";
-  for (const auto& [name, value] : arguments) body += "<" + name + ">" + Escape(value) + "</" + name + ">";
+  for (const auto& [name, value] : arguments)
+    body += "<" + name + ">" + Escape(value) + "</" + name + ">";
   body += "</u:" + action + "></s:Body></s:Envelope>";
 
   HttpConnection connection;
   SoapReply reply;
   if (!connection.Connect(address, port)) return reply;
-  const std::string request = "POST " + controlPath + " HTTP/1.1\r\nHost: " + address + ":" +
-                              std::to_string(port) +
-                              "\r\nContent-Type: text/xml; charset=\"utf-8\"\r\nSOAPAction: \"" +
-                              serviceType + "#" + action + "\"\r\nContent-Length: " +
-                              std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+  const std::string request =
+      "POST " + controlPath + " HTTP/1.1\r\nHost: " + address + ":" + std::to_string(port) +
+      "\r\nContent-Type: text/xml; charset=\"utf-8\"\r\nSOAPAction: \"" + serviceType + "#" +
+      action + "\"\r\nContent-Length: " + std::to_string(body.size()) +
+      "\r\nConnection: close\r\n\r\n" + body;
   if (!connection.Send(request)) return reply;
   HttpReply http = connection.ReadResponse();
   reply.httpStatus = http.status;
