@@ -15,6 +15,7 @@
 #include "ConService/ListProtocol.h"
 #include "ConService/Service.h"
 #include "ConService/ServiceDiagnostics.h"
+#include "ConService/SoapRequest.h"
 #include "app/BuildConfig.h"
 #include "platform/FileSystem.h"
 #include "platform/MachineIdentity.h"
@@ -171,6 +172,8 @@ class DlnaServer::Device {
     }
     g_signal_connect(gupnp_context_get_server(m_pContext), "request-started",
                      G_CALLBACK(OnRequestStarted), nullptr);
+    g_signal_connect(gupnp_context_get_server(m_pContext), "request-read",
+                     G_CALLBACK(OnRequestRead), nullptr);
     m_pRoot = gupnp_root_device_new(m_pContext, kDescriptionFile, m_strFolder.c_str(), &gerror);
     if (!m_pRoot) {
       *error = ErrorText(gerror, "cannot create the UPnP device");
@@ -272,6 +275,23 @@ class DlnaServer::Device {
                                                sizeof kTooLarge - 1, nullptr, nullptr);
     g_io_stream_close(stream, nullptr, nullptr);
     g_object_unref(stream);
+  }
+
+  // A control request that is not a well-formed call of one action is answered 400 here;
+  // libsoup then skips the handlers.
+  static void OnRequestRead(SoupServer*, SoupServerMessage* message, gpointer) {
+    if (g_strcmp0(soup_server_message_get_method(message), "POST") != 0) return;
+    const char* path = g_uri_get_path(soup_server_message_get_uri(message));
+    if (!path || !g_str_has_suffix(path, "/control")) return;
+    const char* soapAction = soup_message_headers_get_one(
+        soup_server_message_get_request_headers(message), "SOAPAction");
+    GBytes* body = soup_message_body_flatten(soup_server_message_get_request_body(message));
+    gsize size = 0;
+    const char* data = static_cast<const char*>(g_bytes_get_data(body, &size));
+    const bool wellFormed =
+        soapAction && IsWellFormedSoapRequest(std::string_view(data ? data : "", size), soapAction);
+    g_bytes_unref(body);
+    if (!wellFormed) soup_server_message_set_status(message, SOUP_STATUS_BAD_REQUEST, nullptr);
   }
 
   static gboolean OnPoll(gpointer self) {

@@ -43,8 +43,7 @@ int Find(const std::string& local, const std::string& expected, std::size_t vide
   }
   auto location = SplitHttpUrl(answers.front().Field("LOCATION"));
   if (!location || location->host != expected) return Fail("description elsewhere");
-  HttpReply description =
-      HttpRequest("GET", location->path, {}, location->host, location->port);
+  HttpReply description = HttpRequest("GET", location->path, {}, location->host, location->port);
   pugi::xml_document doc;
   if (description.status != 200 || !doc.load_string(description.body.c_str()))
     return Fail("description does not parse");
@@ -57,7 +56,8 @@ int Find(const std::string& local, const std::string& expected, std::size_t vide
   auto containers = ParseDidl(root.out["Result"]);
   if (!containers || containers->size() != 2) return Fail("root: " + root.raw);
   for (const DidlObject& c : *containers)
-    std::printf("container %s \"%s\" %s children\n", c.id.c_str(), c.title.c_str(), c.childCount.c_str());
+    std::printf("container %s \"%s\" %s children\n", c.id.c_str(), c.title.c_str(),
+                c.childCount.c_str());
 
   SoapReply list = Browse(location->host, location->port, "1", "BrowseDirectChildren");
   auto items = ParseDidl(list.out["Result"]);
@@ -98,7 +98,8 @@ int Find(const std::string& local, const std::string& expected, std::size_t vide
 int Silent(const std::string& local, int waitMs, const std::string& closed) {
   SsdpListener listener(local);
   if (!listener.Ok()) return Fail("cannot listen for SSDP on " + local);
-  std::vector<SsdpMessage> answers = SsdpSearch(local, "ssdp:all", std::chrono::milliseconds(waitMs));
+  std::vector<SsdpMessage> answers =
+      SsdpSearch(local, "ssdp:all", std::chrono::milliseconds(waitMs));
   for (const SsdpMessage& answer : answers) std::printf("answer from %s\n", answer.from.c_str());
   int heard = 0;
   for (const SsdpMessage& message : listener.Collect(std::chrono::milliseconds(200))) {
