@@ -170,6 +170,11 @@ class DlnaServer::Device {
       *error = ErrorText(gerror, "cannot open the UPnP context");
       return false;
     }
+    // Events go straight to the players on the LAN, never through a proxy the desktop may
+    // configure (asking for one would also start GSettings' dconf thread).
+    GProxyResolver* direct = g_simple_proxy_resolver_new(nullptr, nullptr);
+    g_object_set(gupnp_context_get_session(m_pContext), "proxy-resolver", direct, nullptr);
+    g_object_unref(direct);
     g_signal_connect(gupnp_context_get_server(m_pContext), "request-started",
                      G_CALLBACK(OnRequestStarted), nullptr);
     g_signal_connect(gupnp_context_get_server(m_pContext), "request-read",

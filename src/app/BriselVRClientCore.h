@@ -50,9 +50,8 @@ class BriselVRClientCore {
   void StartLanService();
   // The LAN service on `address` (ServiceIp is set to it): creates the Service and its
   // FileStatusManager when there are none, lets it run the DLNA media server as the settings
-  // say and calls SetServiceAddress; logs "开启服务成功"
-  // when the threads were started, "开启服务失败" otherwise (no address included). Returns
-  // SetServiceAddress's result.
+  // say and calls SetServiceAddress; logs "开启服务成功" when the threads were started,
+  // "开启服务失败" otherwise (no address included). Returns SetServiceAddress's result.
   std::uint8_t StartLanServiceOn(const std::string& address);
   // Whether the LAN service may run the DLNA media server at all (briselvr serve --no-dlna
   // says no); when it may, the DlnaServer setting decides. Set it before StartLanService.
