@@ -482,10 +482,10 @@ DlnaServer::~DlnaServer() { Stop(); }
 
 std::string DlnaServer::FriendlyName() { return "BriselVR助手 (" + HostName() + ")"; }
 
-std::string DlnaServer::DeviceUdn(const std::string& programFolder) {
+std::string DlnaServer::DeviceUdn(const std::string& dataFolder) {
   std::string machine = MachineId();
   if (machine.empty()) machine = HostName();
-  return "uuid:" + NameBasedUuid("BriselVR DLNA\n" + machine + "\n" + programFolder);
+  return "uuid:" + NameBasedUuid("BriselVR DLNA\n" + machine + "\n" + dataFolder);
 }
 
 bool DlnaServer::Start(const std::string& address) {

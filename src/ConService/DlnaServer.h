@@ -57,9 +57,10 @@ class DlnaServer {
 
   // "BriselVR助手 (HOSTNAME)"
   static std::string FriendlyName();
-  // "uuid:..." from the machine id and the program folder: the same on every run of one
-  // installation, so players keep recognising the server; another folder is another server.
-  static std::string DeviceUdn(const std::string& programFolder);
+  // "uuid:..." from the machine id and the folder the program keeps its files in: the same on
+  // every run of one installation, so players keep recognising the server; another folder is
+  // another server.
+  static std::string DeviceUdn(const std::string& dataFolder);
 
   // How often the thread looks for catalogue changes (1 s; tests shorten it).
   void SetCataloguePollInterval(std::chrono::milliseconds interval) { m_pollInterval = interval; }
