@@ -26,7 +26,8 @@ TEST(ConvertStatus, EachLayoutReadsBackAndRefusesTheOthers) {
     EXPECT_FALSE(ReadConvertedStatus(status));
   }
 
-  std::optional<TaskStatus> t = ReadTaskStatus(MakeTaskStatus(CONVERT_FAILED, "{ID}", "创建通道异常"));
+  std::optional<TaskStatus> t =
+      ReadTaskStatus(MakeTaskStatus(CONVERT_FAILED, "{ID}", "创建通道异常"));
   ASSERT_TRUE(t);
   EXPECT_EQ(t->code, CONVERT_FAILED);
   EXPECT_EQ(t->taskId, "{ID}");
