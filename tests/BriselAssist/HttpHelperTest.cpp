@@ -156,6 +156,10 @@ TEST_F(VersionCheck, TheReplyDecides) {
       {"an empty download URL", Data("1.0.8_20170101", ""), Result::Failed, ""},
       {"code a text", "{\"code\":\"0\",\"data\":[" + entry + "]}", Result::Failed, ""},
       {"an array", "[" + entry + "]", Result::Failed, ""},
+      // The JSON reader throws past its nesting limit; a hostile reply must not end the program.
+      {"nested too deep", std::string(1100, '['), Result::Failed, ""},
+      {"nested too deep in data", "{\"code\":0,\"data\":" + std::string(5000, '[') + "}",
+       Result::Failed, ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

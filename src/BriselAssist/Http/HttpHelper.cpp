@@ -4,6 +4,7 @@
 #include <sys/utsname.h>
 
 #include <cctype>
+#include <exception>
 #include <memory>
 #include <sstream>
 
@@ -100,10 +101,17 @@ bool HttpHelper::ParseVersionReply(const std::string& reply, std::string* versio
                                    std::string* versionCode, std::string* downloadUrl) {
   Json::CharReaderBuilder builder;
   builder["collectComments"] = false;
+  // A version reply is three levels deep; a low limit keeps a hostile reply's recursion short.
+  builder["stackLimit"] = 64;
   std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
   Json::Value root;
   std::string errors;
-  if (!reader->parse(reply.data(), reply.data() + reply.size(), &root, &errors)) return false;
+  // The reader reports too deep a nesting by throwing rather than by returning false.
+  try {
+    if (!reader->parse(reply.data(), reply.data() + reply.size(), &root, &errors)) return false;
+  } catch (const std::exception&) {
+    return false;
+  }
   if (!root.isObject()) return false;
 
   const Json::Value& code = root["code"];
