@@ -14,7 +14,7 @@ BUILD_PACKAGES=(
 )
 TEST_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth trayer iproute2 util-linux python3 openssl
+  xvfb xauth trayer openbox xdotool x11-utils iproute2 util-linux python3 openssl
   desktop-file-utils appstream
 )
 # The source checks CI runs first (scripts/format-check, scripts/check-core-includes).
