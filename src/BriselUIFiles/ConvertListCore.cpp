@@ -44,9 +44,12 @@ void ConvertListCore::LoadQueueFile() {
 bool ConvertListCore::SaveQueueFile() {
   std::vector<QueueFileEntry> entries;
   for (const LISTITEM_ST& t : m_TaskList) {
-    if (t.Row->State() != TASK_DONE) continue;
-    QueueFileEntry entry{static_cast<const TaskTexts&>(t), TASK_DONE};
-    entry.VideoPath = t.Row->OutputPath();
+    const int state = t.Row->State();
+    if (state == TASK_CANCELLED) continue;
+    QueueFileEntry entry{static_cast<const TaskTexts&>(t), state};
+    // A finished task is kept by its output; any other by the source it is to convert (a
+    // completion not handled yet has no output path in VideoPath so far).
+    if (state == TASK_DONE) entry.VideoPath = t.Row->OutputPath();
     entries.push_back(std::move(entry));
   }
   return WriteQueueFile(QueueFilePath(), entries);
@@ -70,6 +73,7 @@ std::string ConvertListCore::AddTask(const TaskTexts& texts) {
     m_TaskList.push_front(std::move(t));
     Start(m_TaskList.begin());
   }
+  NoteConverting();
   return id;
 }
 
@@ -117,9 +121,13 @@ int ConvertListCore::CancelOrRemoveTask(const std::string& name, const std::stri
 }
 
 void ConvertListCore::ClearFinished() {
-  m_TaskList.remove_if([](const LISTITEM_ST& t) {
-    return In(t.Row->State(), {TASK_DONE, TASK_CANCELLED});
-  });
+  for (Iterator it = m_TaskList.begin(); it != m_TaskList.end();) {
+    if (In(it->Row->State(), {TASK_DONE, TASK_CANCELLED})) {
+      it = Erase(it);
+    } else {
+      ++it;
+    }
+  }
   Relayout();
   SaveQueueFile();
 }
@@ -129,6 +137,7 @@ void ConvertListCore::StopAll(bool exiting) {
     if (t.Row->State() != TASK_CONVERTING) continue;
     if (t.Row->Interrupt(exiting)) t.Row->WaitForTranscoder(kStopAllWait);
   }
+  NoteConverting();
 }
 
 bool ConvertListCore::IsAnyConverting() const {
@@ -184,7 +193,7 @@ void ConvertListCore::OnTaskStatus(int code, const std::string& taskId,
         gone->Row->RequestStop();
       } else {
         std::string path = gone->VideoPath;
-        m_TaskList.erase(gone);
+        Erase(gone);
         PostToPage(CONVERT_REMOVED, path);
         StartNextIfIdle();
       }
@@ -194,12 +203,37 @@ void ConvertListCore::OnTaskStatus(int code, const std::string& taskId,
 }
 
 void ConvertListCore::OnTaskCommand(const std::string& taskId, const std::string& command) {
+  if (command == kRetryCommand) {
+    RetryTask(taskId);
+    return;
+  }
   if (command != kMoveToTopCommand) return;
   Iterator task = Find(taskId);
   Iterator running = FirstInState({TASK_CONVERTING});
   if (task == m_TaskList.end() || running == m_TaskList.end() || task == running) return;
   m_TaskList.splice(std::next(running), m_TaskList, task);
   Refresh();
+}
+
+bool ConvertListCore::RetryTask(const std::string& taskId) {
+  Iterator task = Find(taskId);
+  if (task == m_TaskList.end() || !In(task->Row->State(), {TASK_INTERRUPTED, TASK_FAILED}) ||
+      !task->Row->Rearm()) {
+    return false;
+  }
+  if (IsAnyConverting()) {
+    // Behind the running and the waiting tasks, so it keeps its turn among them.
+    Iterator before = std::find_if(m_TaskList.begin(), m_TaskList.end(), [&](const LISTITEM_ST& t) {
+      return &t != &*task && !In(t.Row->State(), {TASK_CONVERTING, TASK_WAITING});
+    });
+    if (before != task) m_TaskList.splice(before, m_TaskList, task);
+    PostToPage(CONVERT_QUEUED, task->VideoPath);
+  } else {
+    m_TaskList.splice(m_TaskList.begin(), m_TaskList, task);
+    Start(m_TaskList.begin());
+  }
+  Refresh();
+  return true;
 }
 
 void ConvertListCore::StartNextIfIdle() {
@@ -238,6 +272,19 @@ void ConvertListCore::PostToPage(int code, const std::string& path) {
 void ConvertListCore::Refresh() {
   Relayout();
   SaveQueueFile();
+  NoteConverting();
+}
+
+ConvertListCore::Iterator ConvertListCore::Erase(Iterator task) {
+  if (m_pHost) m_pHost->OnTaskRemoving(task->TaskId);
+  return m_TaskList.erase(task);
+}
+
+void ConvertListCore::NoteConverting() {
+  const bool converting = IsAnyConverting();
+  if (converting == m_bConvertingNoted) return;
+  m_bConvertingNoted = converting;
+  PostTo(m_pPage, Message(WM_CONVERT_ALLDONE, converting ? 0 : 1, 0));
 }
 
 }  // namespace brisel

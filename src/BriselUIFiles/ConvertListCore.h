@@ -15,6 +15,9 @@
 //   CONVERT_FINISHED, _QUEUED, _STARTED, _REMOVED, _INTERRUPTED and _FAILED, each with the
 //   task's path. CONVERT_COMPLETED (source and output) comes to the page from the task's
 //   transcoder directly.
+//   WM_CONVERT_ALLDONE (wParam 1 when no task converts any more, 0 when one does) is posted
+//   to `page` whenever that changes, so the page and the left menu animate while a task
+//   converts.
 // - Destroying the queue destroys every row, which stops and joins a running transcoder.
 
 #include <list>
@@ -54,8 +57,11 @@ class ConvertListCore {
   // Appends one task per entry of <program folder>/ConvertList.xml (AddLoadedTask); a missing
   // or broken file loads nothing.
   void LoadQueueFile();
-  // Writes the finished tasks, in list order, to <program folder>/ConvertList.xml. False (and
-  // logged) when the file could not be replaced; the old file and the list stay as they were.
+  // Writes every task that is not cancelled, in list order and with its state, to
+  // <program folder>/ConvertList.xml: finished tasks with their output path, the others with
+  // their source, so that waiting, running, interrupted and failed tasks survive a restart
+  // (and come back interrupted or failed). False (and logged) when the file could not be
+  // replaced; the old file and the list stay as they were.
   bool SaveQueueFile();
 
   // A new task from a conversion request. Started at once (head of the list, code 2) when no
@@ -91,8 +97,13 @@ class ConvertListCore {
   // with a refresh (relayout and save); an unknown task id only refreshes.
   void OnTaskStatus(int code, const std::string& taskId, const std::string& boxText = {});
   // WM_TASK_COMMAND: "上移至顶部" moves the task just after the running one (nothing without
-  // a running task, or for the running task itself).
+  // a running task, or for the running task itself); "重新转码" runs an interrupted or failed
+  // task again (RetryTask).
   void OnTaskCommand(const std::string& taskId, const std::string& command);
+  // An interrupted or failed task runs again: started at the head when no task runs,
+  // otherwise waiting at the end of the waiting tasks (CONVERT_QUEUED). False (nothing changes) for
+  // a task in another state or one whose transcoder is still stopping.
+  bool RetryTask(const std::string& taskId);
   // Starts the first waiting task where it stands when none runs.
   void StartNextIfIdle();
 
@@ -107,6 +118,10 @@ class ConvertListCore {
   void Start(Iterator task);
   void PostToPage(int code, const std::string& path);
   void Refresh();
+  // Tells the host, then destroys the task and its row.
+  Iterator Erase(Iterator task);
+  // Posts WM_CONVERT_ALLDONE when IsAnyConverting has changed since the last post.
+  void NoteConverting();
 
   const MessageTargetRef m_pSelf;
   const MessageTargetRef m_pPage;
@@ -114,6 +129,7 @@ class ConvertListCore {
   std::list<LISTITEM_ST> m_TaskList;
   int m_nClientHeight = 0;
   int m_nContentHeight = 0;
+  bool m_bConvertingNoted = false;
 };
 
 }  // namespace brisel

@@ -18,6 +18,11 @@ class ConvertListHost {
   // The rows have been placed again (tasks added, removed or moved; positions renewed): the
   // window places its row windows by their positions and repaints.
   virtual void OnRelayout() {}
+
+  // The task is about to leave the queue (removed or cleared): its row core is destroyed
+  // right after this call returns, so the window drops whatever shows that task now. Not
+  // called when the queue itself is destroyed; its window drops its rows before that.
+  virtual void OnTaskRemoving(const std::string& taskId) { (void)taskId; }
 };
 
 }  // namespace brisel

@@ -202,8 +202,10 @@ void ConvertListItemCore::OnTranscodeCancelled(const RunSpec& spec, bool outputE
   bool exitStop;
   {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_nState = TASK_CANCELLED;
     exitStop = m_bExitStop;
+    // Stopped because the program ends, not because the user cancelled: the task waits to be
+    // run again after the restart.
+    m_nState = exitStop ? TASK_INTERRUPTED : TASK_CANCELLED;
     if (!exitStop) m_bStopRequested = false;
     MarkDoneLocked();
   }
@@ -249,6 +251,34 @@ void ConvertListItemCore::OnCancelButton() {
 
 void ConvertListItemCore::OnPinButton() {
   PostTo(m_pList, Message(WM_TASK_COMMAND, 0, 0, m_strTaskId, kMoveToTopCommand));
+}
+
+void ConvertListItemCore::OnRetryButton() {
+  PostTo(m_pList, Message(WM_TASK_COMMAND, 0, 0, m_strTaskId, kRetryCommand));
+}
+
+bool ConvertListItemCore::ShowsRetryButton() const {
+  int state = m_nState;
+  return state == TASK_INTERRUPTED || state == TASK_FAILED;
+}
+
+bool ConvertListItemCore::Rearm() {
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_bStarted && !m_bDone) return false;
+  }
+  // The outcome is decided; the thread at most finishes its posts.
+  if (m_hThread.joinable()) m_hThread.join();
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_bStarted = false;
+  m_bDone = false;
+  m_bExitStop = false;
+  m_bStopRequested = false;
+  m_strFailureReason.clear();
+  m_nProgress = 0;
+  m_bProgressVisible = true;
+  m_nState = TASK_WAITING;
+  return true;
 }
 
 bool ConvertListItemCore::ShowsPinButton() const {

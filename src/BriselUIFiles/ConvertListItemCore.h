@@ -5,7 +5,8 @@
 //
 // Thread contract:
 // - The owner thread (the UI thread, or the command-line loop) calls every member function.
-// - StartConversion starts one transcoder thread for the task (a task never runs twice). That
+// - StartConversion starts one transcoder thread for the task (once; only Rearm, after that
+//   thread has decided the outcome, lets a failed or interrupted task run again). That
 //   thread writes only the state, the progress, the progress-bar visibility and the failure
 //   reason, which the owner reads through the accessors below (atomics and a lock), and it
 //   reaches the conversion list and the share page only by posting WM_CONVERT_STATUS to
@@ -36,8 +37,9 @@ inline constexpr const char* kUnusableProfileText = "转码异常！！！";
 inline constexpr const char* kPipeFailedText = "创建通道异常";
 inline constexpr const char* kSpawnFailedText = "创建cmd通道失败";
 
-// The command text of the row's pin button (WM_TASK_COMMAND's text2).
+// The command texts of the row's pin and retry buttons (WM_TASK_COMMAND's text2).
 inline constexpr const char* kMoveToTopCommand = "上移至顶部";
+inline constexpr const char* kRetryCommand = "重新转码";
 
 class ConvertListItemCore {
  public:
@@ -61,9 +63,11 @@ class ConvertListItemCore {
   // CONVERT_REMOVED to the list. False when no transcoder runs.
   bool RequestStop();
 
-  // StopAll's step for a task in TASK_CONVERTING: marks an exit stop when `exiting` (no
-  // CONVERT_REMOVED is posted then and the task stays in the list), requests the stop and sets
-  // TASK_INTERRUPTED until the transcoder has stopped. False when the task was not converting.
+  // StopAll's step for a task in TASK_CONVERTING: requests the stop and sets
+  // TASK_INTERRUPTED. With `exiting` the task stays interrupted (kept in the list and in the
+  // queue file, to be run again after the restart) and no CONVERT_REMOVED is posted; otherwise
+  // it becomes TASK_CANCELLED and is removed once the transcoder has stopped. False when the
+  // task was not converting.
   bool Interrupt(bool exiting);
 
   // Waits up to `timeout` for the transcoder to finish its work; true when none runs.
@@ -76,6 +80,16 @@ class ConvertListItemCore {
   void OnCancelButton();
   // The pin button: posts WM_TASK_COMMAND (text = task id, text2 = "上移至顶部") to the list.
   void OnPinButton();
+  // The retry button of an interrupted or failed task: posts WM_TASK_COMMAND (text = task id,
+  // text2 = "重新转码") to the list.
+  void OnRetryButton();
+  // The retry button is shown for interrupted and failed tasks.
+  bool ShowsRetryButton() const;
+
+  // Makes an interrupted or failed task ready to run once more: its finished transcoder
+  // thread is joined, the run's data cleared, and the task is TASK_WAITING. False (nothing
+  // changes) while a transcoder still runs for it.
+  bool Rearm();
   // The pin button is shown on hover unless the task is converting or finished.
   bool ShowsPinButton() const;
 

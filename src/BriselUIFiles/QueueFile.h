@@ -1,9 +1,13 @@
 #pragma once
 
-// "ConvertList.xml": the finished conversion tasks, kept from one run to the next.
+// "ConvertList.xml": the conversion queue, kept from one run to the next.
 //
 //   <ConvertList><Item0 VideoName=".." VideoPath=".." VideoSize=".." VideoScreenPath=".."
 //     VideoTime=".." VideoWidth=".." VideoHeight=".." VideoConvertType="3"/>...</ConvertList>
+//
+// VideoConvertType is the task's state; VideoPath is the converted file of a finished task
+// (state 3) and the source of any other. Readers turn the states 1, 2 and 6 into interrupted
+// tasks, which is what a task that was waiting or converting when the program ended is.
 //
 // Written as UTF-8 without a declaration, replaced atomically. Read leniently: every element
 // child of the root is one task whatever its name, attributes are matched by exact name

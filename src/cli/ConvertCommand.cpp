@@ -90,7 +90,9 @@ class ConvertRun {
       std::fprintf(stderr, "briselvr: %s: no such file\n", file.c_str());
       return false;
     }
-    if (m_queue.FindTask(path, BaseName(path))) {
+    if (auto state = m_queue.FindTask(path, BaseName(path))) {
+      // A task that an earlier run left interrupted or failed runs again.
+      if (*state == TASK_INTERRUPTED || *state == TASK_FAILED) return Retry(file, path);
       std::fprintf(stderr, "briselvr: %s: already queued\n", file.c_str());
       return true;
     }
@@ -107,6 +109,22 @@ class ConvertRun {
     m_jobs.push_back(job);
     Snapshot();
     return true;
+  }
+
+  bool Retry(const std::string& file, const std::string& path) {
+    for (const LISTITEM_ST& t : m_queue.TaskList()) {
+      if (t.VideoPath != path || t.VideoName != BaseName(path)) continue;
+      Job job;
+      job.file = file;
+      job.name = t.VideoName;
+      job.taskId = t.TaskId;
+      if (!m_queue.RetryTask(job.taskId)) break;
+      m_jobs.push_back(job);
+      Snapshot();
+      return true;
+    }
+    std::fprintf(stderr, "briselvr: %s: cannot be run again\n", file.c_str());
+    return false;
   }
 
   // The state of each job's task as the queue holds it; a task that has left the queue keeps

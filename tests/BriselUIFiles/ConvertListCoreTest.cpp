@@ -232,13 +232,18 @@ TEST_F(ConvertListCoreTest, ThreeRequestsWhileIdleRunOneAfterAnother) {
   EXPECT_EQ(Order(), "c(2) b(9) a(3)");
   EXPECT_EQ(PageNotes(), "9:/src/b.avi 2:/src/c.avi");
 
-  // The queue file holds the finished task only, with its output path.
+  // The queue file holds the whole queue in its order: the finished task with its output
+  // path, the others with their sources.
   auto saved = ReadQueueFile(QueueFilePath());
   ASSERT_TRUE(saved);
-  ASSERT_EQ(saved->size(), 1u);
-  EXPECT_EQ((*saved)[0].VideoName, "a");
-  EXPECT_EQ((*saved)[0].VideoPath, sandbox.Path("out/a.mp4"));
-  EXPECT_EQ((*saved)[0].VideoConvertType, TASK_DONE);
+  ASSERT_EQ(saved->size(), 3u);
+  EXPECT_EQ((*saved)[0].VideoPath, "/src/c.avi");
+  EXPECT_EQ((*saved)[0].VideoConvertType, TASK_CONVERTING);
+  EXPECT_EQ((*saved)[1].VideoPath, "/src/b.avi");
+  EXPECT_EQ((*saved)[1].VideoConvertType, TASK_FAILED);
+  EXPECT_EQ((*saved)[2].VideoName, "a");
+  EXPECT_EQ((*saved)[2].VideoPath, sandbox.Path("out/a.mp4"));
+  EXPECT_EQ((*saved)[2].VideoConvertType, TASK_DONE);
 }
 
 TEST_F(ConvertListCoreTest, ATaskThatCannotStartFailsAndTheQueueMovesOn) {
@@ -280,15 +285,23 @@ TEST_F(ConvertListCoreTest, RemovalOfAConvertingTaskStopsItFirst) {
   EXPECT_EQ(PageNotes(), "2:/src/run.avi 4:/src/run.avi");
 }
 
-TEST_F(ConvertListCoreTest, StopAllForExitKeepsTheStoppedTask) {
+// A conversion stopped because the program ends stays interrupted, and so does the queue
+// file's copy of it, so that it can be run again after the restart.
+TEST_F(ConvertListCoreTest, StopAllForExitKeepsTheStoppedTaskInterrupted) {
   Add("run");
   Add("wait");
   auto started = std::chrono::steady_clock::now();
   queue->StopAll(true);
   EXPECT_LT(std::chrono::steady_clock::now() - started, 2000ms);
-  EXPECT_EQ(Order(), "run(4) wait(1)");
+  EXPECT_EQ(Order(), "run(6) wait(1)");
   EXPECT_FALSE(queue->IsAnyConverting());
-  std::this_thread::sleep_for(50ms);
+  ASSERT_TRUE(queue->SaveQueueFile());
+  auto saved = ReadQueueFile(QueueFilePath());
+  ASSERT_TRUE(saved);
+  ASSERT_EQ(saved->size(), 2u);
+  EXPECT_EQ((*saved)[0].VideoConvertType, TASK_INTERRUPTED);
+  EXPECT_EQ((*saved)[0].VideoPath, "/src/run.avi");
+  queue.reset();                  // joins the stopped transcoder: nothing of it is still on its way
   EXPECT_FALSE(self->TryTake());  // no removal request
 }
 
@@ -308,7 +321,7 @@ TEST_F(ConvertListCoreTest, FindTaskMatchesNameAndPathExactly) {
   EXPECT_FALSE(queue->FindTask("/SRC/a.avi", "a"));
 }
 
-TEST_F(ConvertListCoreTest, QueueFileKeepsFinishedTasksAcrossRuns) {
+TEST_F(ConvertListCoreTest, QueueFileKeepsEveryTaskButCancelledOnesAcrossRuns) {
   sandbox.WriteFile("ConvertList.xml",
                     "<ConvertList>"
                     "<Item0 VideoName=\"a.avi\" VideoPath=\"/out/a.mp4\" VideoSize=\"5242880\" "
@@ -328,22 +341,128 @@ TEST_F(ConvertListCoreTest, QueueFileKeepsFinishedTasksAcrossRuns) {
   EXPECT_EQ(Row("a.avi")->ModeLabel(), "3D-1080P");
   const std::string firstId = Id("a.avi");
 
+  Build("x.avi(4)");  // cancelled: never written
   ASSERT_TRUE(queue->SaveQueueFile());
   auto saved = ReadQueueFile(QueueFilePath());
   ASSERT_TRUE(saved);
-  ASSERT_EQ(saved->size(), 2u);
+  ASSERT_EQ(saved->size(), 4u);
   EXPECT_EQ((*saved)[0].VideoPath, "/out/a.mp4");
   EXPECT_EQ((*saved)[0].VideoScreenPath, "/i/a.jpg");
-  EXPECT_EQ((*saved)[1].VideoName, "c.avi");
-  EXPECT_NE(sandbox.ReadFile("ConvertList.xml").find("<Item1 VideoName=\"c.avi\""),
+  EXPECT_EQ((*saved)[1].VideoPath, "/src/b.avi");
+  EXPECT_EQ((*saved)[1].VideoConvertType, TASK_INTERRUPTED);
+  EXPECT_EQ((*saved)[2].VideoName, "c.avi");
+  EXPECT_EQ((*saved)[3].VideoConvertType, TASK_FAILED);
+  EXPECT_NE(sandbox.ReadFile("ConvertList.xml").find("<Item2 VideoName=\"c.avi\""),
             std::string::npos);
 
-  // The next run gets the two finished tasks back, with new identities.
+  // The next run gets them back in their order and states, with new identities.
   ConvertListCore next(self, page, nullptr);
   next.LoadQueueFile();
-  ASSERT_EQ(next.TaskList().size(), 2u);
-  EXPECT_EQ(next.TaskList().front().Row->State(), TASK_DONE);
+  std::string states;
+  for (const LISTITEM_ST& t : next.TaskList())
+    states += t.VideoName + "(" + std::to_string(t.Row->State()) + ") ";
+  EXPECT_EQ(states, "a.avi(3) b.avi(6) c.avi(3) d.avi(9) ");
   EXPECT_NE(next.TaskList().front().TaskId, firstId);
+}
+
+// "重新转码": an interrupted or failed task joins the waiting tasks, or starts when none runs.
+TEST_F(ConvertListCoreTest, RetryRules) {
+  const struct {
+    const char* what;
+    const char* before;
+    const char* task;
+    const char* after;
+    const char* notes;
+  } cases[] = {
+      {"an interrupted task while idle starts at the head", "F(9) I(6) A(3)", "I", "I(2) F(9) A(3)",
+       "2:/src/I.avi"},
+      {"a failed task while idle starts at the head", "I(6) F(9)", "F", "F(2) I(6)",
+       "2:/src/F.avi"},
+      {"while one runs it waits behind the waiting tasks", "R(2) W(1) F(9) I(6) A(3)", "I",
+       "R(2) W(1) I(1) F(9) A(3)", "1:/src/I.avi"},
+      {"a failed task right behind the waiting ones stays where it is", "R(2) F(9) A(3)", "F",
+       "R(2) F(1) A(3)", "1:/src/F.avi"},
+      {"a waiting task is no retry", "R(2) W(1)", "W", "R(2) W(1)", ""},
+      {"a finished task is no retry", "A(3)", "A", "A(3)", ""},
+      {"the running task is no retry", "R(2)", "R", "R(2)", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    queue = std::make_unique<ConvertListCore>(self, page, &host);
+    Build(c.before);
+    queue->OnTaskCommand(Id(c.task), kRetryCommand);
+    EXPECT_EQ(Order(), c.after);
+    EXPECT_EQ(PageNotes(), c.notes);
+  }
+}
+
+// A task that failed in this run can be run again, through a second transcoder run.
+TEST_F(ConvertListCoreTest, AFailedRunRunsAgainOnRetry) {
+  Add("x");
+  ASSERT_TRUE(test::WaitFor([&] { return Row("x")->Progress() == 50; }));
+  const std::string release = converter.Args().back() + ".release";
+  ASSERT_TRUE(WriteFileAtomically(release, "1"));
+  ASSERT_TRUE(Pump([&] { return PageNotes().find("9:/src/x.avi") != std::string::npos; }));
+  EXPECT_EQ(Order(), "x(9)");
+  RemoveFile(release);  // it would release the next run at once
+  const pid_t firstRun = converter.Pid();
+
+  Row("x")->OnRetryButton();
+  PumpPending();
+  EXPECT_EQ(Order(), "x(2)");
+  ASSERT_TRUE(
+      test::WaitFor([&] { return converter.Pid() != firstRun && Row("x")->Progress() == 50; }));
+  ASSERT_TRUE(WriteFileAtomically(converter.Args().back() + ".release", "0"));
+  ASSERT_TRUE(
+      Pump([&] { return Row("x")->State() == TASK_DONE && Task("x")->VideoPath != Source("x"); }));
+  EXPECT_EQ(Task("x")->VideoPath, sandbox.Path("out/x.mp4"));
+  EXPECT_EQ(sandbox.ReadFile("out/x.mp4"), "complete");
+}
+
+// The share page and the left menu animate while a task converts: the queue says when that
+// starts and when it ends.
+TEST_F(ConvertListCoreTest, TellsThePageWhenConvertingStartsAndEnds) {
+  auto flags = [&] {
+    std::string out;
+    for (const Message& m : page->Messages(WM_CONVERT_ALLDONE)) out += std::to_string(m.wParam);
+    return out;
+  };
+  Add("a");
+  Add("b");
+  EXPECT_EQ(flags(), "0");
+  queue->OnTaskStatus(4, Id("b"));
+  EXPECT_EQ(flags(), "0");
+  ASSERT_TRUE(test::WaitFor([&] { return Row("a")->Progress() == 50; }));
+  ASSERT_TRUE(WriteFileAtomically(converter.Args().back() + ".release", "0"));
+  ASSERT_TRUE(Pump([&] {
+    return Row("a")->State() == TASK_DONE && !queue->IsAnyConverting() &&
+           Task("a")->VideoPath != Source("a");
+  }));
+  EXPECT_EQ(flags(), "01");
+  queue->ClearFinished();
+  EXPECT_EQ(flags(), "01");
+}
+
+// The window that shows the queue is told before a task goes, so it never shows a task that
+// is gone.
+TEST_F(ConvertListCoreTest, TheHostIsToldBeforeATaskLeaves) {
+  class RemovalHost : public RecordingHost {
+   public:
+    explicit RemovalHost(ConvertListCoreTest& t) : test(t) {}
+    void OnTaskRemoving(const std::string& taskId) override {
+      // Still there while the host is told.
+      EXPECT_NE(test.queue->FindTaskById(taskId), nullptr);
+      removed.push_back(test.queue->FindTaskById(taskId)->VideoName);
+    }
+    ConvertListCoreTest& test;
+    std::vector<std::string> removed;
+  } removals(*this);
+  queue = std::make_unique<ConvertListCore>(self, page, &removals);
+  Build("W(1) F(9) A(3) X(4) B(3)");
+  queue->OnTaskStatus(4, Id("W"));
+  queue->ClearFinished();
+  EXPECT_EQ(removals.removed, (std::vector<std::string>{"W", "A", "X", "B"}));
+  EXPECT_EQ(Order(), "F(9)");
 }
 
 TEST_F(ConvertListCoreTest, RelayoutNumbersRowsAndSizesTheContent) {

@@ -267,9 +267,11 @@ TEST_F(ConvertListItemCoreTest, InterruptForExitKeepsTheTaskAndPostsNothing) {
     ASSERT_TRUE(row->Interrupt(exiting));
     EXPECT_EQ(row->State(), TASK_INTERRUPTED);
     ASSERT_TRUE(row->WaitForTranscoder(2000ms));
-    EXPECT_EQ(row->State(), TASK_CANCELLED);
+    // A task stopped because the program ends waits to be run again after the restart.
+    EXPECT_EQ(row->State(), exiting ? TASK_INTERRUPTED : TASK_CANCELLED);
+    EXPECT_EQ(row->ShowsRetryButton(), exiting);
     EXPECT_FALSE(PathExists(row->OutputPath()));
-    std::this_thread::sleep_for(50ms);
+    row.reset();  // joins the transcoder: whatever it posts has been posted
     EXPECT_EQ(ListStatus().size(), exiting ? 0u : 1u);
   }
 }
@@ -316,7 +318,44 @@ TEST_F(ConvertListItemCoreTest, RowButtons) {
     auto row = FakeRow("s.avi");
     row->SetState(state);
     EXPECT_EQ(row->ShowsPinButton(), state != TASK_DONE) << state;
+    EXPECT_EQ(row->ShowsRetryButton(), state == TASK_FAILED || state == TASK_INTERRUPTED) << state;
   }
+  list->Clear();
+  auto failed = FakeRow("f.avi");
+  failed->SetState(TASK_FAILED);
+  failed->OnRetryButton();
+  ASSERT_EQ(list->Messages().size(), 1u);
+  EXPECT_EQ(list->Messages()[0].id, WM_TASK_COMMAND);
+  EXPECT_EQ(list->Messages()[0].text, failed->TaskId());
+  EXPECT_EQ(list->Messages()[0].text2, "重新转码");
+}
+
+// A run can be repeated only once it has ended; the second run starts from a clean slate.
+TEST_F(ConvertListItemCoreTest, RearmOnlyOnceTheRunHasEnded) {
+  test::FakeConverter converter(sandbox.Folder(), "hold");
+  auto row = FakeRow("clip.avi");
+  ASSERT_TRUE(row->StartConversion());
+  ASSERT_TRUE(test::WaitFor([&] { return row->Progress() == 50; }));
+  EXPECT_FALSE(row->Rearm());
+  EXPECT_EQ(row->State(), TASK_CONVERTING);
+  const std::string release = converter.Args().back() + ".release";
+  ASSERT_TRUE(WriteFileAtomically(release, "1"));
+  ASSERT_TRUE(row->WaitForTranscoder(10s));
+  ASSERT_EQ(row->State(), TASK_FAILED);
+  RemoveFile(release);                   // it would release the next run at once
+  EXPECT_FALSE(row->StartConversion());  // not without Rearm
+
+  ASSERT_TRUE(row->Rearm());
+  EXPECT_EQ(row->State(), TASK_WAITING);
+  EXPECT_EQ(row->Progress(), 0);
+  EXPECT_TRUE(row->ProgressVisible());
+  EXPECT_EQ(row->FailureReason(), "");
+  ASSERT_TRUE(row->StartConversion());
+  ASSERT_TRUE(test::WaitFor([&] { return row->Progress() == 50; }));
+  ASSERT_TRUE(WriteFileAtomically(converter.Args().back() + ".release", "0"));
+  ASSERT_TRUE(row->WaitForTranscoder(10s));
+  EXPECT_EQ(row->State(), TASK_DONE);
+  EXPECT_EQ(sandbox.ReadFile("out/clip.mp4"), "complete");
 }
 
 }  // namespace

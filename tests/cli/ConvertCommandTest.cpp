@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include "BriselUIFiles/ConvertTask.h"
 #include "BriselUIFiles/QueueFile.h"
 #include "platform/ChildProcess.h"
 #include "platform/FileSystem.h"
@@ -76,11 +77,14 @@ TEST_F(ConvertCommandTest, AFailingConverterFailsTheTask) {
       << r.output;
   EXPECT_NE(r.output.find("a.avi: the converter exited with status 1"), std::string::npos)
       << r.output;
-  // The earlier finished task is kept; the failed one is not stored.
+  // The earlier finished task is kept, and the failed one is stored with its source.
   auto saved = ReadQueueFile(sandbox.Path("ConvertList.xml"));
   ASSERT_TRUE(saved);
-  ASSERT_EQ(saved->size(), 1u);
-  EXPECT_EQ((*saved)[0].VideoName, "old.avi");
+  ASSERT_EQ(saved->size(), 2u);
+  EXPECT_EQ((*saved)[0].VideoName, "a.avi");
+  EXPECT_EQ((*saved)[0].VideoPath, sandbox.Path("clips/a.avi"));
+  EXPECT_EQ((*saved)[0].VideoConvertType, TASK_FAILED);
+  EXPECT_EQ((*saved)[1].VideoName, "old.avi");
 }
 
 TEST_F(ConvertCommandTest, InterruptStopsTheRunningTaskAndDropsTheWaitingOnes) {
