@@ -125,8 +125,16 @@ void CLeftMenuDlg::paintEvent(QPaintEvent*) {
   painter.fillRect(0, 0, 1, height(), QColor::fromRgba(0xFF343434));
   DrawImageCell(painter, QRect(0, 0, 160, 54), m_logo, QRect(0, 0, 160, 50));
   const int k = m_bConvertSelected ? 2 : m_bConvertHover ? 1 : 0;
-  if (!m_bConverting)
-    DrawImageCell(painter, kConvertItem, m_convertItem, QRect(0, k * 48, 160, 48));
+  DrawImageCell(painter, kConvertItem, m_convertItem, QRect(0, k * 48, 160, 48));
+  if (m_bConverting) {
+    // The animation takes the static icon's place: the icon is painted over with the plain
+    // band of the same cell (its column at x = 100), so a selected or hovered entry keeps its
+    // look.
+    const QRect under(20, 103, 48, 48);
+    painter.fillRect(under, QColor::fromRgba(skin::kColumn));
+    if (!m_convertItem.isNull())
+      painter.drawImage(under.topLeft(), m_convertItem.copy(100, k * 48, 1, 48).scaled(48, 48));
+  }
   DrawSkinText(painter, QRect(6, 103, 160, 48), QStringLiteral("转码"), SkinFontPoints(12),
                m_bConvertSelected ? skin::kWhite : skin::kNavText,
                Qt::AlignHCenter | Qt::AlignVCenter);

@@ -133,5 +133,24 @@ TEST_F(CLeftMenuDlgTest, ConvertingShowsTheAnimationInTheBandOfTheState) {
   EXPECT_FALSE(gif->isVisible());
 }
 
+// While converting, the entry keeps its selected (or hovered) band; only its icon gives way
+// to the animation.
+TEST_F(CLeftMenuDlgTest, ConvertingKeepsTheLookOfTheEntry) {
+  ClickConvert();
+  const QImage still = test::Grab(m_menu);
+  m_menu->SetConverting(true);
+  m_menu->ConvertAnimation()->hide();  // the band under the animation, without its frames
+  const QImage converting = test::Grab(m_menu);
+  for (QPoint p : {QPoint(1, 110), QPoint(22, 105), QPoint(66, 147), QPoint(150, 140)})
+    EXPECT_TRUE(test::Near(converting.pixel(p), still.pixel(p), 2)) << p.x() << "," << p.y();
+  // The static icon is gone from under the animation.
+  int differing = 0;
+  for (int y = 113; y < 141; ++y)
+    for (int x = 34; x < 55; ++x) differing += converting.pixel(x, y) != still.pixel(x, y);
+  EXPECT_GT(differing, 20);
+  for (int y = 113; y < 141; ++y)
+    EXPECT_TRUE(test::Near(converting.pixel(30, y), converting.pixel(60, y), 2)) << y;
+}
+
 }  // namespace
 }  // namespace brisel
