@@ -9,11 +9,19 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <vector>
 
+#include "BriselUIFiles/CConvertList.h"
+#include "BriselUIFiles/CConvertListItemDlg.h"
 #include "app/AppSettings.h"
+#include "platform/ConverterLocator.h"
+#include "platform/ProgramFolder.h"
 #include "toolkit/CClientFrameDlg.h"
 #include "toolkit/CComboboxEx.h"
 #include "toolkit/CGIFImage.h"
@@ -362,6 +370,162 @@ void MainWindowMock(const char* name, std::function<void(QWidget* content)> fill
   Save(WithShadows(&window, shadows, 40), name);
 }
 
+// ---------------------------------------------------------------- conversion list
+
+// A throw-away program folder inside OUTDIR for the conversion list (it writes its queue file
+// there): the skin of the real one, a converter that reports 37 % and then waits to be
+// stopped, and thumbnails.
+class ConversionFolder {
+ public:
+  ConversionFolder() : m_folder(g_out + "/conversion-program-folder") {
+    const std::string real = GetResourceFolder();
+    std::filesystem::remove_all(m_folder.toStdString());
+    QDir().mkpath(m_folder + "/ffmpeg");
+    std::filesystem::create_directory_symlink(real + "/SkinRes", Path("SkinRes"));
+    const std::string converter = Path("ffmpeg/ffmpeg");
+    std::FILE* f = std::fopen(converter.c_str(), "w");
+    std::fputs(
+        "#!/bin/sh\n"
+        "case \"$*\" in *-encoders*) echo ' A..... aac  AAC'; exit 0 ;; esac\n"
+        "printf 'frame=1 time=00:00:37.00 bitrate=1k\\r' >&2\n"
+        "exec sleep 60\n",
+        f);
+    std::fclose(f);
+    chmod(converter.c_str(), 0755);
+    SetProgramFolderOverride(m_folder.toStdString());
+    SetConverterOverrideForTesting(converter);
+    m_oldConvertPath = theSettings->m_strConvertPath;
+    theSettings->m_strConvertPath = Path("out");
+    const QRgb colours[] = {0xFF4A7FB5, 0xFF7FA35B, 0xFFB5754A, 0xFF8B5BA3, 0xFF5BA39A, 0xFFA35B6E};
+    for (int i = 0; i < 6; ++i) {
+      QImage thumb(128, 72, QImage::Format_RGB32);
+      QPainter p(&thumb);
+      QLinearGradient g(0, 0, 128, 72);
+      g.setColorAt(0, QColor::fromRgba(colours[i]));
+      g.setColorAt(1, QColor::fromRgba(colours[i]).darker(180));
+      p.fillRect(thumb.rect(), g);
+      p.setPen(QColor(255, 255, 255, 160));
+      p.drawEllipse(QPoint(64, 36), 20, 20);
+      p.end();
+      thumb.save(QString::fromStdString(Thumb(i)), "JPG");
+    }
+  }
+  ~ConversionFolder() {
+    theSettings->m_strConvertPath = m_oldConvertPath;
+    SetConverterOverrideForTesting("");
+    SetProgramFolderOverride("");
+    std::filesystem::remove_all(m_folder.toStdString());
+  }
+  std::string Path(const char* relative) const { return (m_folder + "/" + relative).toStdString(); }
+  std::string Thumb(int i) const { return Path("thumb") + std::to_string(i) + ".jpg"; }
+
+ private:
+  QString m_folder;
+  std::string m_oldConvertPath;
+};
+
+// The conversion view: one task of each state, a waiting row under the pointer, and the same
+// queue as the next start of the program shows it.
+void ConversionView() {
+  ConversionFolder folder;
+  auto place = [](QWidget* content, CConvertList* list) {
+    list->setParent(content);
+    list->setGeometry(0, 0, 808, 522);
+    list->show();
+  };
+  auto frame = [&](const char* name, CConvertList* list, bool converting) {
+    Host window(QSize(972, 630), skin::kPage);
+    window.setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    CLeftMenuDlg menu({}, &window);
+    menu.resize(160, 630);
+    menu.LayoutItems();
+    SendMouse(&menu, QEvent::MouseButtonPress, QPoint(80, 120), Qt::LeftButton, Qt::LeftButton);
+    SendMouse(&menu, QEvent::MouseButtonRelease, QPoint(80, 120), Qt::LeftButton, Qt::NoButton);
+    menu.SetConverting(converting);
+    Host header(QSize(812, 54), skin::kLighter);
+    header.setParent(&window);
+    header.move(160, 0);
+    Host line(QSize(812, 1), 0xFFDDDDDD);
+    line.setParent(&window);
+    line.move(160, 55);
+    QWidget content(&window);
+    content.setGeometry(160, 56, 808, 522);
+    QWidget* oldParent = list->parentWidget();
+    place(&content, list);
+    window.show();
+    Save(window.grab().toImage(), name);
+    list->setParent(oldParent);
+    list->move(0, 0);
+    list->show();
+  };
+
+  Host host(QSize(808, 522), skin::kPage);
+  auto* list = new CConvertList({}, &host);
+  list->setGeometry(0, 0, 808, 522);
+  host.show();
+  ConvertListCore& q = list->Core();
+  auto add = [&](const char* name, const char* size, const char* ms, const char* w, const char* h,
+                 int thumb) {
+    return q.AddTask({name, folder.Path("videos/") + name, size,
+                      thumb >= 0 ? folder.Thumb(thumb) : "", ms, w, h});
+  };
+  add("旅行记录2016夏天.mp4", "734003200", "100000", "1920", "1080", 0);
+  add("Ocean dive 360.mp4", "2254857830", "905000", "3840", "1920", 1);
+  add("猫咪日常.avi", "52428800", "180000", "1280", "720", -1);
+  // Tasks in the other states, as a queue file (or a run of this program) leaves them.
+  auto addIn = [&](const char* name, const std::string& path, const char* size, int thumb,
+                   const char* ms, const char* w, const char* h, int state) {
+    const std::string id = q.AddLoadedTask({name, path, size, folder.Thumb(thumb), ms, w, h},
+                                           state == TASK_DONE ? TASK_DONE : TASK_NEW);
+    q.FindTaskById(id)->Row->SetState(state);
+  };
+  addIn("演唱会现场.mkv", folder.Path("videos/c.mkv"), "1073741824", 2, "3600000", "2560", "1440",
+        TASK_INTERRUPTED);
+  addIn("broken clip.mov", folder.Path("videos/b.mov"), "15728640", 3, "60000", "1440", "1080",
+        TASK_FAILED);
+  addIn("山顶日出.mp4", folder.Path("out/山顶日出.mp4"), "314572800", 4, "420000", "1920", "960",
+        TASK_DONE);
+  addIn("cancelled.mp4", folder.Path("videos/x.mp4"), "1048576", 5, "10000", "640", "360",
+        TASK_CANCELLED);
+  list->Relayout();
+  // The running task's first progress report.
+  for (int i = 0; i < 100 && list->Rows().front()->ProgressBar()->GetPos() == 0; ++i) {
+    QCoreApplication::processEvents();
+    usleep(20000);
+  }
+  list->Rows().front()->SyncFromTask();
+  Save(list->grab().toImage(), "convertlist-each-state");
+  frame("window-convertlist", list, true);
+
+  CConvertListItemDlg* waiting = list->Rows()[1];
+  SendEnter(waiting);
+  Save(list->grab().toImage(), "convertlist-hover-waiting");
+  Save(waiting->grab().toImage().scaled(waiting->size() * 2), "convertlist-row-hover-2x");
+  QEvent leave(QEvent::Leave);
+  QCursor::setPos(0, 0);
+  QCoreApplication::sendEvent(waiting, &leave);
+
+  // The program is killed here: the next start reads the queue file as it was saved.
+  q.SaveQueueFile();
+  const std::string saved = [&] {
+    std::FILE* f = std::fopen(folder.Path("ConvertList.xml").c_str(), "rb");
+    std::string data(1 << 16, '\0');
+    data.resize(std::fread(data.data(), 1, data.size(), f));
+    std::fclose(f);
+    return data;
+  }();
+  delete list;
+  std::FILE* f = std::fopen(folder.Path("ConvertList.xml").c_str(), "wb");
+  std::fwrite(saved.data(), 1, saved.size(), f);
+  std::fclose(f);
+  auto* restarted = new CConvertList({}, &host);
+  restarted->setGeometry(0, 0, 808, 522);
+  restarted->LoadQueueFile();
+  Save(restarted->grab().toImage(), "convertlist-after-restart");
+  frame("window-convertlist-after-restart", restarted, false);
+  delete restarted;
+}
+
 void ShadowRing() {
   Host window(QSize(972, 630), skin::kPage);
   window.setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
@@ -409,6 +573,7 @@ int main(int argc, char** argv) {
   Controls();
   SettingsPage();
   ShadowRing();
+  ConversionView();
   MainWindowMock(
       "window-settings",
       [](QWidget* content) {
