@@ -6,6 +6,7 @@
 #include "ConService/Service.h"
 #include "app/AppSettings.h"
 #include "app/FileStatusManager.h"
+#include "app/PagesShutdown.h"
 #include "app/ProgramValues.h"
 #include "platform/FileSystem.h"
 #include "platform/NetworkAdapters.h"
@@ -45,7 +46,7 @@ BriselVRClientCore::~BriselVRClientCore() { Shutdown(); }
 
 bool BriselVRClientCore::Startup(bool systemIntegration) {
   m_bStarted = true;
-  bool settingsOk = PrepareFolders(systemIntegration);
+  bool settingsOk = PrepareFolders(systemIntegration && !m_bSandboxed);
   PurgeOldLogs(static_cast<std::int64_t>(std::time(nullptr)) - 2592000);
   StartLogThread();
   WriteLog(DescribeProgramFolders(GetProgramFolders()), kClientDlgTag);
@@ -91,6 +92,7 @@ std::uint8_t BriselVRClientCore::StartLanServiceOn(const std::string& address) {
   m_pService->SetFileStatusChangeListener(m_pFileStatusManager.get());
   m_pService->SetDlnaServerEnabled(m_bDlnaAllowed && theSettings &&
                                    theSettings->m_nDlnaServer != 0);
+  if (m_bSandboxed) return 0;
   std::uint8_t result = m_pService->SetServiceAddress(ServiceIp());
   WriteLog(result == 1 ? "开启服务成功" : "开启服务失败", kClientDlgTag);
   return result;
@@ -100,8 +102,23 @@ void BriselVRClientCore::LoadShareCatalogue() {
   if (m_pService) m_pService->LoadAllShareRecords();
 }
 
-void BriselVRClientCore::Shutdown() {
-  if (m_bShutDown || !m_bStarted) return;
+bool BriselVRClientCore::RestartLanService() {
+  if (m_bSandboxed) return false;
+  if (!m_pService) return StartLanServiceOn(ServiceIp()) == 1;
+  if (m_pService->ServiceAddress() != ServiceIp()) return StartLanServiceOn(ServiceIp()) == 1;
+  bool started = m_pService->StartServiceThreads();
+  WriteLog(started ? "开启服务成功" : "开启服务失败", kClientDlgTag);
+  return started;
+}
+
+void BriselVRClientCore::Shutdown(PagesShutdown* pages) {
+  if (m_bShutDown) return;
+  // The pages first: their threads call the Service, which must still exist.
+  if (pages) {
+    pages->ShutdownPages();
+    m_bShutDown = true;
+  }
+  if (!m_bStarted) return;
   m_bShutDown = true;
   StopLogThread();
   if (m_pService) {

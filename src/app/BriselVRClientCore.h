@@ -13,6 +13,7 @@
 namespace brisel {
 
 class FileStatusManager;
+class PagesShutdown;
 class Service;
 
 inline constexpr const char* kClientDlgTag = "BriselVRClientDlg";
@@ -56,12 +57,23 @@ class BriselVRClientCore {
   // Whether the LAN service may run the DLNA media server at all (briselvr serve --no-dlna
   // says no); when it may, the DlnaServer setting decides. Set it before StartLanService.
   void SetDlnaAllowed(bool allowed) { m_bDlnaAllowed = allowed; }
+  // For the picture tool: the program touches nothing outside its folder. The LAN service
+  // is made (it holds the share catalogue) but its threads never start, so nothing goes out
+  // on the network, and the settings register no autorun entry and hold no keep-awake.
+  // Set before Startup. Off by default.
+  void SetSandboxed(bool sandboxed) { m_bSandboxed = sandboxed; }
   // Reloads the share catalogue from the record files in file_root.
   void LoadShareCatalogue();
 
-  // StopLogThread, then the LAN service's threads, then the service itself (which rewrites
-  // the record files), then its FileStatusManager. Idempotent.
-  void Shutdown();
+  // After the service threads were stopped for an update that did not happen: starts them
+  // again on ServiceIp. Returns whether they were started; logs like StartLanServiceOn.
+  bool RestartLanService();
+
+  // The program's shutdown order, in one place: first the pages' threads that call the
+  // Service (`pages`, when given: the video list's probes and thumbnails, the device-count
+  // monitor), then StopLogThread, then the LAN service's threads, then the service itself
+  // (which rewrites the record files), then its FileStatusManager. Idempotent.
+  void Shutdown(PagesShutdown* pages = nullptr);
 
   // Where the FileStatusManager posts: the main window. Set it before StartLanService.
   void SetMainWindowTarget(MessageTargetRef mainWindow) { m_mainWindow = std::move(mainWindow); }
@@ -83,6 +95,7 @@ class BriselVRClientCore {
   bool m_bDlnaAllowed = true;
   bool m_bStarted = false;
   bool m_bShutDown = false;
+  bool m_bSandboxed = false;
 };
 
 }  // namespace brisel

@@ -1,13 +1,17 @@
 #include <gtest/gtest.h>
 
 #include "BriselDataManager/LogRecorder.h"
+#include "BriselUIFiles/VideoWndListCore.h"
+#include "ConService/Service.h"
 #include "app/AppSettings.h"
 #include "app/BriselVRClientCore.h"
+#include "app/PagesShutdown.h"
 #include "app/ProgramValues.h"
 #include "platform/FileSystem.h"
 #include "platform/NetworkAdapters.h"
 #include "platform/Notifications.h"
 #include "platform/TextCodec.h"
+#include "support/FakeConverter.h"
 #include "support/Sandbox.h"
 
 namespace brisel {
@@ -96,6 +100,52 @@ TEST(CloseRequest, ExitWindowTypeDecides) {
   EXPECT_EQ(ActionForExitPromptResult(NOTIFY_QUIT), CloseAction::Quit);
   EXPECT_EQ(ActionForExitPromptResult(NOTIFY_CLOSED), CloseAction::Nothing);
   EXPECT_EQ(ActionForExitPromptResult(NOTIFY_NO_CHOICE), CloseAction::Nothing);
+}
+
+// The video list's probe and thumbnail threads call the Service: the pages end them while
+// the Service (and the log thread) still exist, and only then does the Service go.
+TEST_F(ClientCore, ShutdownEndsThePagesThreadsBeforeTheService) {
+  test::FakeConverter converter(box.Folder(), "hang");  // the thumbnail grab never ends
+  ASSERT_TRUE(LoadSettings(false));
+  BriselVRClientCore core;
+  core.Startup(false);
+  ASSERT_NE(core.GetService(), nullptr);
+
+  struct NoWindows : VideoWndListHost {
+    std::intptr_t SendToPage(Message) override { return 1; }
+    void PostToPage(Message) override {}
+    bool FindTask(const std::string&, const std::string&) override { return false; }
+    int AskDuplicateName(const std::string&) override { return 0; }
+    void ShowConvertedBalloon(const std::string&) override {}
+    void OnTileCreated(const std::shared_ptr<VideoWndCore>&) override {}
+    void RepaintTile(const VIDEOINFO_ST&) override {}
+    void RepaintPanel() override {}
+    void RedoLayout() override {}
+  } host;
+  struct Pages : PagesShutdown {
+    Pages(BriselVRClientCore& c, VideoWndListHost* h) : core(c), library(c.GetService(), h) {}
+    void ShutdownPages() override {
+      serviceAlive = core.GetService() != nullptr;
+      logged = WriteLog("pages shut down", "test");
+      library.Shutdown();
+    }
+    BriselVRClientCore& core;
+    VideoWndListCore library;
+    bool serviceAlive = false, logged = false;
+  } pages(core, &host);
+
+  const std::string video = box.WriteFile("videos/a.mp4", "not really a video");
+  ASSERT_EQ(pages.library.AddDropped({video}), 1u);
+  ASSERT_TRUE(test::WaitFor([&] { return test::ProcessAlive(converter.Pid()); }))
+      << "the grab runs";
+  const pid_t grab = converter.Pid();
+
+  core.Shutdown(&pages);
+  EXPECT_TRUE(pages.serviceAlive);
+  EXPECT_TRUE(pages.logged) << "the log thread still ran";
+  EXPECT_EQ(core.GetService(), nullptr);
+  EXPECT_FALSE(test::ProcessAlive(grab));
+  core.Shutdown(&pages);  // once only
 }
 
 }  // namespace
