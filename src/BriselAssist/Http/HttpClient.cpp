@@ -46,6 +46,12 @@ std::size_t OnReplyData(char* data, std::size_t size, std::size_t count, void* u
   return size * count;
 }
 
+// Called about once a second while a request runs, and whenever data moves.
+int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  const auto* cancel = static_cast<const std::atomic<bool>*>(user);
+  return cancel->load() ? 1 : 0;
+}
+
 }  // namespace
 
 CHttpClient::CHttpClient() {
@@ -110,6 +116,15 @@ int CHttpClient::HttpPost(const std::string& url, const std::string& body, std::
   if (!m_strCaFile.empty()) curl_easy_setopt(curl, CURLOPT_CAINFO, m_strCaFile.c_str());
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, OnReplyData);
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, &reader);
+  if (m_pCancel) {
+    if (m_pCancel->load()) {
+      curl_slist_free_all(headers);
+      return POST_FAILED;
+    }
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, OnProgress);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, const_cast<std::atomic<bool>*>(m_pCancel));
+  }
 
   WriteLog("SendRequest::::" + body, kHttpClientTag);
   CURLcode rc = curl_easy_perform(curl);

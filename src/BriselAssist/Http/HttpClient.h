@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <string>
 
 namespace brisel {
@@ -45,6 +46,10 @@ class CHttpClient {
   void SetTimeouts(long connectTimeoutMs, long requestTimeoutMs);
   // Trust anchors other than the system's (a PEM file); empty restores the system's.
   void SetCaFile(const std::string& pemPath);
+  // While `*cancel` is true (another thread may set it), a request ends within about a
+  // second with POST_FAILED. Null (the default): requests end only by their time-outs. The
+  // flag must outlive the client's requests.
+  void SetCancelFlag(const std::atomic<bool>* cancel) { m_pCancel = cancel; }
 
   const std::string& Url() const { return m_strUrl; }
   const std::string& Body() const { return m_strBody; }
@@ -56,6 +61,7 @@ class CHttpClient {
   long m_nConnectTimeoutMs = kConnectTimeoutMs;
   long m_nRequestTimeoutMs = kRequestTimeoutMs;
   std::string m_strCaFile;
+  const std::atomic<bool>* m_pCancel = nullptr;
 };
 
 }  // namespace brisel
