@@ -70,6 +70,11 @@ inline constexpr std::uint32_t WM_DOWNLOAD_PROGRESS = WM_BRISEL_PRIVATE + 50;
 // diagnostic for the log or the terminal (empty on success).
 inline constexpr std::uint32_t WM_DOWNLOAD_RESULT = WM_BRISEL_PRIVATE + 51;
 
+// Version check thread -> main window, once per check. wParam: the check's result
+// (HttpHelper::CheckResult); text: the installer's URL when an update is available; text2: a
+// message box to show (the service's own failure), else empty.
+inline constexpr std::uint32_t WM_VERSION_CHECKED = WM_BRISEL_PRIVATE + 52;
+
 // A drop-down's list -> the drop-down, by a direct call inside the toolkit: an item was
 // picked. A private number below WM_USER, as the drop-down's windows use among themselves.
 inline constexpr std::uint32_t WM_COMBO_PICKED = 103;
@@ -78,6 +83,13 @@ inline constexpr std::uint32_t WM_COMBO_PICKED = 103;
 // main window when the downloaded installer has been started.
 inline constexpr std::uint32_t WM_SYSCOMMAND = 0x0112;
 inline constexpr int SC_CLOSE = 0xF060;
+
+// A menu command (wParam: the command value) and the tray icon's mouse messages (lParam of
+// WM_TRAY_NOTIFY), at their system values.
+inline constexpr std::uint32_t WM_COMMAND = 0x0111;
+inline constexpr int WM_LBUTTONDBLCLK = 0x0203;
+inline constexpr int WM_RBUTTONDOWN = 0x0204;
+inline constexpr int WM_RBUTTONUP = 0x0205;
 
 // Command values of the main window.
 inline constexpr int ID_HIDE_TO_TRAY = 1526;
