@@ -34,16 +34,15 @@ int RunBriselVRClient(int argc, char** argv) {
       if (SignalWatcher::TakeSignal() != 0) dlg->QuitSequence();
     });
   }
+  QObject::connect(dlg.get(), &CBriselVRClientDlg::ClosedForQuit, &app, &QApplication::quit,
+                   Qt::QueuedConnection);
 
   dlg->show();
   if (!dlg->OnInitDialog())
     QMessageBox::warning(dlg.get(), QString(), QStringLiteral("配置文件异常"));
-  QObject::connect(&app, &QApplication::lastWindowClosed, [&] {
-    if (dlg->QuitConfirmed()) app.quit();
-  });
   int rc = app.exec();
   notifier.reset();
-  dlg.reset();  // shutdown: log thread, service, pages
+  dlg.reset();  // shutdown: the pages' threads, the log thread, the service, the windows
   return rc;
 }
 

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <string>
+
+#include "platform/Messages.h"
+
+namespace brisel {
+
+class Service;
+
+// What the share page (and the views it hosts) needs of the main window. The main window
+// implements it and hands it to the page when it creates the page in CreatePages.
+//
+// Thread contract: every member is called on the UI thread. Worker threads of the page reach
+// the main window only by posting to MainWindowTarget().
+class SharePageHost {
+ public:
+  virtual ~SharePageHost() = default;
+
+  // The close handling of the page's close button: ExitWndType decides whether to ask, hide
+  // or quit. May run the exit prompt modally before it returns.
+  virtual void HandleCloseRequest() = 0;
+  // The page's minimise button.
+  virtual void MinimiseMainWindow() = 0;
+  // The notification-area balloon for a finished conversion: `title` (the file's name, cut
+  // to 63 characters) and the text "转码已完成", taken away after 8 seconds.
+  virtual void ShowConvertedBalloon(const std::string& title) = 0;
+  // The left menu's "转码" entry animates while a conversion runs.
+  virtual void SetConverting(bool converting) = 0;
+
+  // The LAN service with the share catalogue; null when the program runs without one. It
+  // lives until after ShutdownPages (PagesShutdown) has returned.
+  virtual Service* GetService() = 0;
+  // Where the settings page posts WM_CHECK_UPDATE and workers post to the main window.
+  virtual MessageTargetRef MainWindowTarget() = 0;
+};
+
+}  // namespace brisel
