@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "app/BriselVRClientDlg.h"
+#include "app/ShowRequestListener.h"
 #include "platform/SignalWatcher.h"
 #include "platform/SingleInstance.h"
 
@@ -15,7 +16,12 @@ namespace brisel {
 
 int RunBriselVRClient(int argc, char** argv) {
   SingleInstanceLock instance;
-  if (!instance.Acquired()) return 0;
+  if (!instance.Acquired()) {
+    // A second copy makes no window of its own; the running one shows its window instead,
+    // which is otherwise out of reach while it is hidden without a tray.
+    SingleInstanceLock::AskRunningCopyToShow(instance.ShowRequestPath());
+    return 0;
+  }
 
   int signalFd = SignalWatcher::Install();
   QApplication app(argc, argv);
@@ -34,6 +40,10 @@ int RunBriselVRClient(int argc, char** argv) {
       if (SignalWatcher::TakeSignal() != 0) dlg->QuitSequence();
     });
   }
+  ShowRequestListener listener;
+  listener.Listen(QString::fromStdString(instance.ShowRequestPath()));
+  QObject::connect(&listener, &ShowRequestListener::ShowRequested, dlg.get(),
+                   &CBriselVRClientDlg::BringToFront);
   QObject::connect(dlg.get(), &CBriselVRClientDlg::ClosedForQuit, &app, &QApplication::quit,
                    Qt::QueuedConnection);
 

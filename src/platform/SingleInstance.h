@@ -18,6 +18,15 @@ class SingleInstanceLock {
   // False when another copy holds the lock (or the lock file cannot be opened).
   bool Acquired() const { return fd_ >= 0; }
   const std::string& LockPath() const { return path_; }
+  // The local socket beside the lock file on which the copy that holds the lock listens for
+  // a request to show its window (the lock's path with ".sock" for ".lock").
+  std::string ShowRequestPath() const;
+
+  // What a second copy sends before it ends.
+  static constexpr const char* kShowRequest = "show\n";
+  // Asks the copy listening at `socketPath` to show, raise and activate its window: connects,
+  // sends kShowRequest and closes. Never waits for an answer; false when nobody listens.
+  static bool AskRunningCopyToShow(const std::string& socketPath);
 
  private:
   std::string path_;
