@@ -19,6 +19,8 @@
 
 #include "BriselUIFiles/CConvertList.h"
 #include "BriselUIFiles/CConvertListItemDlg.h"
+#include "GalleryOutput.h"
+#include "MainWindowGallery.h"
 #include "app/AppSettings.h"
 #include "platform/ConverterLocator.h"
 #include "platform/ProgramFolder.h"
@@ -40,19 +42,8 @@ using namespace brisel;
 
 namespace {
 
-constexpr QRgb kDesktop = 0xFFDADDE2;  // backdrop the windows are shown on
-
-QString g_out;
-int g_written = 0;
-
-void Save(const QImage& image, const QString& name) {
-  QString path = g_out + "/" + name + ".png";
-  if (image.save(path)) {
-    ++g_written;
-  } else {
-    std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-  }
-}
+using gallery::Save;
+using gallery::WithShadows;
 
 void SendEnter(QWidget* w) {
   QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), w->mapToGlobal(QPointF(1, 1)));
@@ -199,21 +190,6 @@ void Buttons() {
 
 // ---------------------------------------------------------------- windows with shadows
 
-// Draws `window` with its shadow windows (as the compositor would) on the desktop colour.
-QImage WithShadows(QWidget* window, ShadowSet& shadows, int margin = 28) {
-  QRect client(window->mapToGlobal(QPoint(0, 0)), window->size());
-  QRect area = client.adjusted(-margin, -margin, margin, margin);
-  QImage out(area.size(), QImage::Format_ARGB32_Premultiplied);
-  out.fill(QColor::fromRgba(kDesktop));
-  QPainter p(&out);
-  for (int i = 0; i < 4; ++i) {
-    CClientFrameDlg* frame = shadows.Shadow(i);
-    if (frame) p.drawImage(frame->geometry().topLeft() - area.topLeft(), frame->Composed());
-  }
-  p.drawImage(client.topLeft() - area.topLeft(), window->grab().toImage());
-  return out;
-}
-
 void Toast() {
   Host page(QSize(600, 200), skin::kPage);
   CMsgBoxDlg toast(&page);
@@ -337,39 +313,6 @@ void SettingsPage() {
   Save(page.grab().toImage(), "settings-page");
 }
 
-// The main window's frame as the program shows it: left menu, header band, a page.
-void MainWindowMock(const char* name, std::function<void(QWidget* content)> fill,
-                    std::function<void(CLeftMenuDlg&)> menuAct) {
-  Host window(QSize(972, 630), skin::kPage);
-  window.setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
-  window.move(200, 150);
-  CLeftMenuDlg menu({}, &window);
-  menu.resize(160, 630);
-  menu.LayoutItems();
-  menuAct(menu);
-  Host header(QSize(812, 54), skin::kLighter);
-  header.setParent(&window);
-  header.move(160, 0);
-  Host line(QSize(812, 1), 0xFFDDDDDD);
-  line.setParent(&window);
-  line.move(160, 55);
-  CKbcButton minimise(1005, &header), close(1006, &header);
-  for (auto* b : {&minimise, &close}) b->SetBackground(BACKGROUND_LIGHTER);
-  minimise.SetImage(SkinPath("Comm\\Min.png"), QString());
-  close.SetImage(SkinPath("Comm\\Close.png"), QString());
-  minimise.move(812 - 66, 18);
-  close.move(812 - 36, 18);
-  minimise.SetSize(18, 18);
-  close.SetSize(18, 18);
-  QWidget content(&window);
-  content.setGeometry(160, 56, 808, 522);
-  fill(&content);
-  window.show();
-  ShadowSet shadows(ShadowOwner::MainWindow);
-  shadows.CreateShadows(&window);
-  Save(WithShadows(&window, shadows, 40), name);
-}
-
 // ---------------------------------------------------------------- conversion list
 
 // A throw-away program folder inside OUTDIR for the conversion list (it writes its queue file
@@ -377,7 +320,7 @@ void MainWindowMock(const char* name, std::function<void(QWidget* content)> fill
 // stopped, and thumbnails.
 class ConversionFolder {
  public:
-  ConversionFolder() : m_folder(g_out + "/conversion-program-folder") {
+  ConversionFolder() : m_folder(gallery::OutputFolder() + "/conversion-program-folder") {
     const std::string real = GetResourceFolder();
     std::filesystem::remove_all(m_folder.toStdString());
     QDir().mkpath(m_folder + "/ffmpeg");
@@ -552,8 +495,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: toolkit-gallery OUTDIR\n");
     return 2;
   }
-  g_out = QString::fromLocal8Bit(argv[1]);
-  if (!QDir().mkpath(g_out)) {
+  const QString out = QString::fromLocal8Bit(argv[1]);
+  gallery::SetOutputFolder(out);
+  if (!QDir().mkpath(out)) {
     std::fprintf(stderr, "cannot create %s\n", argv[1]);
     return 1;
   }
@@ -574,15 +518,7 @@ int main(int argc, char** argv) {
   SettingsPage();
   ShadowRing();
   ConversionView();
-  MainWindowMock(
-      "window-settings",
-      [](QWidget* content) {
-        auto* page = new CSetContentDlg({}, content);
-        page->resize(808, 522);
-        page->SetupControls();
-        page->ShowCurrentSettings();
-      },
-      [](CLeftMenuDlg& m) { m.Button(IDC_MENU_SETTINGS)->click(); });
-  std::printf("%d pictures written to %s\n", g_written, argv[1]);
-  return g_written > 0 ? 0 : 1;
+  gallery::RenderMainWindowViews();
+  std::printf("%d pictures written to %s\n", gallery::Written(), argv[1]);
+  return gallery::Written() > 0 ? 0 : 1;
 }

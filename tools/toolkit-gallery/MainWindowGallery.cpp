@@ -1,0 +1,248 @@
+#include "MainWindowGallery.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMouseEvent>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "BriselUIFiles/CDownLoadDlg.h"
+#include "BriselUIFiles/QueueFile.h"
+#include "BriselUIFiles/VideoRelationFile.h"
+#include "ConService/Service.h"
+#include "GalleryOutput.h"
+#include "app/BriselVRClientDlg.h"
+#include "platform/ChildProcess.h"
+#include "platform/ConverterLocator.h"
+#include "platform/FileSystem.h"
+#include "platform/ProgramFolder.h"
+#include "toolkit/CKbcButton.h"
+#include "toolkit/CLeftMenuDlg.h"
+#include "toolkit/CNotifyMsgDlg.h"
+
+using namespace brisel;
+
+namespace gallery {
+namespace {
+
+std::map<std::string, MainWindowView>& Views() {
+  static std::map<std::string, MainWindowView> views;
+  return views;
+}
+
+// ---------------------------------------------------------------- the sample library
+
+struct SampleVideo {
+  const char* name;
+  const char* source;  // lavfi source of its picture
+};
+
+// Ordinary videos, and which of them were converted (with the converted file's name).
+const SampleVideo kVideos[] = {
+    {"海边日落.mp4", "testsrc2=size=640x360:rate=25"},
+    {"城市夜景.mkv", "smptehdbars=size=640x360:rate=25"},
+    {"雪山航拍.mp4", "mandelbrot=size=640x360:rate=25"},
+    {"家庭聚会2016.mp4", "rgbtestsrc=size=640x360:rate=25"},
+};
+const std::pair<const char*, const char*> kConverted[] = {
+    {"城市夜景.mkv", "城市夜景.mp4"},
+    {"雪山航拍.mp4", "雪山航拍(1).mp4"},
+};
+
+bool Run(const std::vector<std::string>& argv) {
+  ProcessResult r = RunProcess(argv, 120000);
+  if (r.exitCode != 0) std::fprintf(stderr, "%s failed: %s\n", argv[0].c_str(), r.output.c_str());
+  return r.exitCode == 0;
+}
+
+// A 16-second clip (long enough for the thumbnail taken at 15 s) and its 128 x 72 thumbnail.
+bool MakeClip(const std::string& path, const char* source) {
+  return Run({ConverterExecutable(),
+              "-v",
+              "error",
+              "-y",
+              "-f",
+              "lavfi",
+              "-i",
+              source,
+              "-f",
+              "lavfi",
+              "-i",
+              "sine=frequency=440",
+              "-t",
+              "16",
+              "-c:v",
+              "libx264",
+              "-preset",
+              "ultrafast",
+              "-pix_fmt",
+              "yuv420p",
+              "-c:a",
+              "aac",
+              path});
+}
+
+bool MakeThumbnail(const std::string& video, const std::string& jpeg) {
+  return Run({ConverterExecutable(), "-v", "error", "-y", "-ss", "00:00:15", "-i", video,
+              "-vframes", "1", "-s", "128x72", jpeg});
+}
+
+// config.ini, the videos with their catalogue records and thumbnails, the converted files,
+// their relations and their finished tasks.
+bool MakeSampleLibrary(const std::string& folder) {
+  WriteFileAtomically(folder + "/config.ini",
+                      "[NormalSetting]\r\nExitWndType=1\r\nAutoRun=0\r\n"
+                      "[VideoSetting]\r\nConvertRatio=1\r\nKeepAwake=1\r\nDeleteOrigin=1\r\n");
+  CreateDirectories(folder + "/videos");
+  CreateDirectories(folder + "/appData/converted");
+  CreateDirectories(folder + "/file_root/image");
+  Service catalogue;  // writes the record files; destroyed before the window starts
+  std::vector<QueueFileEntry> tasks;
+  std::vector<VIDEO_RELATION_ST> relations;
+  for (const SampleVideo& v : kVideos) {
+    const std::string path = folder + "/videos/" + v.name;
+    if (!MakeClip(path, v.source)) return false;
+    std::string key;
+    catalogue.AddShareRecord(path, SHARE_LIST_ORDINARY, &key);
+    MakeThumbnail(path, catalogue.ThumbnailPath(key));
+  }
+  for (const auto& [source, output] : kConverted) {
+    const std::string from = folder + "/videos/" + source;
+    const std::string to = folder + "/appData/converted/" + output;
+    if (!Run({ConverterExecutable(), "-v", "error", "-y", "-i", from, "-c", "copy", to}))
+      return false;
+    std::string key;
+    catalogue.AddShareRecord(to, SHARE_LIST_CONVERTED, &key);
+    MakeThumbnail(to, catalogue.ThumbnailPath(key));
+    relations.push_back({from, to});
+    tasks.push_back(
+        {source, to, std::to_string(FileSize(to).value_or(0)), "", "16000", "1920", "1080", 3});
+  }
+  WriteRelationFile(RelationFilePath(), relations);
+  WriteQueueFile(QueueFilePath(), tasks);
+  return true;
+}
+
+// ---------------------------------------------------------------- views
+
+void VideosView(MainWindowScene& scene) {
+  scene.ChoosePage(PAGE_SHARE);
+  Save(scene.Picture(), "window-videos");
+}
+
+void ConvertListView(MainWindowScene& scene) {
+  scene.ChoosePage(PAGE_CONVERT_LIST);
+  Save(scene.Picture(), "window-convert-list");
+}
+
+void SettingsView(MainWindowScene& scene) {
+  scene.ChoosePage(PAGE_SETTINGS);
+  Save(scene.Picture(), "window-settings");
+}
+
+void ExitPromptView(MainWindowScene& scene) {
+  scene.ChoosePage(PAGE_SHARE);
+  CNotifyMsgDlg prompt(&scene.Window(), NOTIFY_EXIT);
+  prompt.show();
+  scene.Settle(100);
+  Save(scene.PictureWith(&prompt, &prompt.Shadows()), "window-exit-prompt");
+}
+
+// The download dialog as the update shows it: at 40 %, without a length, done, and after a
+// failure. Driven by the messages its download thread sends.
+void DownloadView(MainWindowScene& scene) {
+  CDownLoadDlg* dialog = scene.Window().DownLoadDlg();
+  dialog->show();
+  PostTo(dialog->Target(), Message(WM_DOWNLOAD_PROGRESS, 40, 10240));
+  scene.Settle(100);
+  Save(OnDesktop({{dialog, nullptr}}, 28), "download-40");
+  PostTo(dialog->Target(), Message(WM_DOWNLOAD_RESULT, static_cast<int>(DownloadResult::Ok)));
+  scene.Settle(100);
+  Save(OnDesktop({{dialog, nullptr}}, 28), "download-done");
+  dialog->StartDownload("http://127.0.0.1:9/BriselVR.exe");  // nothing listens there
+  for (int i = 0; i < 50 && !dialog->Failed(); ++i) scene.Settle(100);
+  Save(OnDesktop({{dialog, nullptr}}, 28), "download-failed");
+  dialog->hide();
+}
+
+[[maybe_unused]] const bool kViews = AddMainWindowView("1-videos", VideosView) &&
+                                     AddMainWindowView("2-convert-list", ConvertListView) &&
+                                     AddMainWindowView("3-settings", SettingsView) &&
+                                     AddMainWindowView("4-exit-prompt", ExitPromptView) &&
+                                     AddMainWindowView("5-download", DownloadView);
+
+}  // namespace
+
+bool AddMainWindowView(const char* name, MainWindowView view) {
+  Views()[name] = std::move(view);
+  return true;
+}
+
+void MainWindowScene::Settle(int ms) {
+  QElapsedTimer timer;
+  timer.start();
+  do {
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  } while (timer.elapsed() < ms);
+}
+
+void MainWindowScene::ChoosePage(int page) {
+  CLeftMenuDlg* menu = m_window.LeftMenu();
+  if (page == PAGE_CONVERT_LIST) {
+    QPoint at = CLeftMenuDlg::kConvertItem.center();
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+      QMouseEvent event(type, QPointF(at), menu->mapToGlobal(QPointF(at)), Qt::LeftButton,
+                        type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                        Qt::NoModifier);
+      QCoreApplication::sendEvent(menu, &event);
+    }
+  } else {
+    menu->Button(page == PAGE_SETTINGS ? IDC_MENU_SETTINGS : IDC_MENU_SHARE)->click();
+  }
+  Settle();
+}
+
+QImage MainWindowScene::Picture() { return OnDesktop({{&m_window, &m_window.Shadows()}}, 40); }
+
+QImage MainWindowScene::PictureWith(QWidget* top, ShadowSet* topShadows) {
+  return OnDesktop({{&m_window, &m_window.Shadows()}, {top, topShadows}}, 40);
+}
+
+void RenderMainWindowViews() {
+  QTemporaryDir sample;
+  if (!sample.isValid()) {
+    std::fprintf(stderr, "no temporary folder for the sample library\n");
+    return;
+  }
+  const std::string folder = sample.path().toStdString();
+  // Nothing of the sample leaves its folder: no autostart entry, no lock in the session's.
+  qputenv("XDG_CONFIG_HOME", sample.path().toLocal8Bit() + "/config");
+  // The skin stays where the tool finds it.
+  QFile::link(QString::fromStdString(GetResourceFolder() + "/SkinRes"), sample.path() + "/SkinRes");
+  SetProgramFolderOverride(folder);
+  if (!MakeSampleLibrary(folder)) {
+    std::fprintf(stderr, "the sample library could not be made (ffmpeg?); main window skipped\n");
+    SetProgramFolderOverride("");
+    return;
+  }
+  {
+    CBriselVRClientDlg window;
+    window.Core().SetSandboxed(true);
+    window.OnInitDialog();
+    window.move(200, 150);
+    window.show();
+    MainWindowScene scene(window, sample.path());
+    scene.Settle(1500);  // tiles probe and load their thumbnails
+    for (auto& [name, view] : Views()) view(scene);
+  }
+  SetProgramFolderOverride("");
+}
+
+}  // namespace gallery
