@@ -6,7 +6,7 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # Debian 12 packages the build, the program and the tests need.
 BUILD_PACKAGES=(
   build-essential cmake pkg-config
-  qt6-base-dev qt6-qpa-plugins libgl-dev
+  qt6-base-dev qt6-qpa-plugins libgl-dev libxcb1-dev
   libcivetweb-dev libjsoncpp-dev libmediainfo-dev libpugixml-dev
   libcurl4-gnutls-dev libssl-dev uuid-dev libjpeg62-turbo-dev
   libgupnp-1.6-dev libgupnp-av-1.0-dev

@@ -3,6 +3,8 @@
 #include <QEvent>
 #include <QWidget>
 
+#include "toolkit/Compositing.h"
+
 namespace brisel {
 
 std::array<QRect, 4> ShadowPlacement(ShadowOwner owner, const QRect& client) {
@@ -29,10 +31,16 @@ void ShadowSet::CreateShadows(QWidget* owner) {
   static constexpr FrameKind kKinds[4] = {FRAME_LEFT, FRAME_TOP, FRAME_RIGHT, FRAME_BOTTOM};
   for (int i = 0; i < 4; ++i) m_frames[i] = new CClientFrameDlg(kKinds[i], owner);
   MoveShadows();
-  for (auto& frame : m_frames) {
-    frame->ComposeFrame();
-    if (owner->isVisible()) frame->show();
-  }
+  for (auto& frame : m_frames) frame->ComposeFrame();
+  if (owner->isVisible()) ShowFrames();
+}
+
+void ShadowSet::ShowFrames() {
+  // Without a compositor the shadow would be a black band: the owner goes without. Asked
+  // again whenever the owner is shown or activated, as a compositor may start or stop.
+  const bool shown = TranslucencyAvailable();
+  for (auto& frame : m_frames)
+    if (frame) frame->setVisible(shown);
 }
 
 void ShadowSet::MoveShadows() {
@@ -61,8 +69,10 @@ bool ShadowSet::eventFilter(QObject* watched, QEvent* event) {
         break;
       case QEvent::Show:
         MoveShadows();
-        for (auto& frame : m_frames)
-          if (frame) frame->show();
+        ShowFrames();
+        break;
+      case QEvent::WindowActivate:
+        if (m_owner->isVisible()) ShowFrames();
         break;
       case QEvent::Hide:
         for (auto& frame : m_frames)

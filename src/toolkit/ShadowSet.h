@@ -22,7 +22,8 @@ std::array<QRect, 4> ShadowPlacement(ShadowOwner owner, const QRect& client);
 
 // The four shadow windows (kinds 1-4) around one owner. They are created as the owner's own
 // windows, shown and hidden with it, and placed again whenever it moves or changes size, so
-// the shadow follows the owner while it is dragged. UI thread only.
+// the shadow follows the owner while it is dragged. Where translucent windows cannot blend
+// (X11 without a compositing manager) they stay hidden. UI thread only.
 class ShadowSet : public QObject {
   Q_OBJECT
 
@@ -44,6 +45,8 @@ class ShadowSet : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  void ShowFrames();
+
   ShadowOwner m_geometry;
   QPointer<QWidget> m_owner;
   std::array<QPointer<CClientFrameDlg>, 4> m_frames;
