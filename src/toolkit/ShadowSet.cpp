@@ -69,7 +69,15 @@ bool ShadowSet::eventFilter(QObject* watched, QEvent* event) {
         break;
       case QEvent::Show:
         MoveShadows();
-        ShowFrames();
+        // The owner's window is mapped right after this event. Frames mapped before it are
+        // not yet its transients to the window manager, which then stacks them as it likes
+        // (a dialog's shadow ended up under the main window); so they follow it.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+              if (m_owner && m_owner->isVisible()) ShowFrames();
+            },
+            Qt::QueuedConnection);
         break;
       case QEvent::WindowActivate:
         if (m_owner->isVisible()) ShowFrames();

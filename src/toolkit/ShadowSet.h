@@ -21,9 +21,9 @@ enum class ShadowOwner {
 std::array<QRect, 4> ShadowPlacement(ShadowOwner owner, const QRect& client);
 
 // The four shadow windows (kinds 1-4) around one owner. They are created as the owner's own
-// windows, shown and hidden with it, and placed again whenever it moves or changes size, so
-// the shadow follows the owner while it is dragged. Where translucent windows cannot blend
-// (X11 without a compositing manager) they stay hidden. UI thread only.
+// windows, shown just after it (once it is on screen) and hidden with it, and placed again whenever
+// it moves or changes size, so the shadow follows the owner while it is dragged. Where translucent
+// windows cannot blend (X11 without a compositing manager) they stay hidden. UI thread only.
 class ShadowSet : public QObject {
   Q_OBJECT
 

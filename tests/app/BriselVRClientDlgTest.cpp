@@ -38,6 +38,7 @@ class MainWindow : public ::testing::Test {
     dlg_->CreatePages();
     dlg_->move(100, 80);
     dlg_->show();
+    Deliver();  // the edge windows follow the window on screen
   }
   QWidget* Page() const { return dlg_->findChild<QWidget*>("RightVideoDlg"); }
   CKbcButton* PageButton(int id) const {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QTimer>
 
 #include "BuiltSkin.h"
@@ -126,6 +127,7 @@ TEST_F(CNotifyMsgDlgTest, TitleBandDragsTheDialogWithItsShadow) {
   CNotifyMsgDlg dialog(nullptr, NOTIFY_EXIT);
   dialog.move(300, 200);
   dialog.show();
+  QCoreApplication::sendPostedEvents();
   ASSERT_NE(dialog.Shadows().Shadow(0), nullptr);
   EXPECT_TRUE(dialog.Shadows().Shadow(0)->isVisible());
   // A press below the band does not drag.

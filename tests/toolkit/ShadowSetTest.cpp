@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+
 #include "BuiltSkin.h"
 #include "toolkit/ShadowSet.h"
 
@@ -40,6 +42,7 @@ TEST(ShadowSet, FollowsTheOwnerWhenItMovesHidesAndShows) {
     EXPECT_FALSE(shadows.Shadow(i)->isVisible());  // the owner is not shown yet
   }
   owner.show();
+  QCoreApplication::sendPostedEvents();  // shown once the owner is on screen
   for (int i = 0; i < 4; ++i) EXPECT_TRUE(shadows.Shadow(i)->isVisible());
   owner.move(350, 180);
   QRect client(owner.mapToGlobal(QPoint(0, 0)), owner.size());
