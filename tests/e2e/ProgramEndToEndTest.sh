@@ -3,7 +3,7 @@
 # private X desktop (Xvfb, a window manager and a tray host) on a "pc" host, driven by real
 # input events (XTest through xdotool), and a phone on a "phone" host. The two hosts are
 # network namespaces joined by a veth pair: 10.77.0.1 and 10.77.0.2.
-#   ProgramEndToEndTest.sh CLIENT BRISELVR PHONE_PROBE SKINRES
+#   ProgramEndToEndTest.sh CLIENT BRISELVR PHONE_PROBE DRAG_SOURCE SKINRES
 # Exit 77 (skipped) when it cannot run here: not root, or no namespaces, Xvfb, window
 # manager, tray host or xdotool. Every wait is bounded; the trap ends every process the test
 # started and removes the namespaces whatever happens. BRISEL_E2E_KEEP=1 keeps the work
@@ -12,7 +12,8 @@ set -u
 client=$1
 briselvr=$2
 probe=$3
-skin=$4
+drag_source=$4
+skin=$5
 # shellcheck source=../support/two_hosts_desktop.sh
 source "$(dirname "$0")/../support/two_hosts_desktop.sh"
 skip() {
@@ -114,25 +115,110 @@ streams_range() {
   cmp -s "$work/range.bin" <(tail -c +4097 "$2" | head -c 4096) || fail "the range of $2 differs"
 }
 
-# --- 1. start: the window, and the phone hears, lists and streams
+# --- the desktop, through real input events
+# geometry ID: sets X, Y, WIDTH and HEIGHT to the window's place on the screen.
+geometry() { eval "$(on_pc xdotool getwindowgeometry --shell "$1")"; }
+# program_window W H: the id of a shown window of the program of that size.
+program_window() {
+  local id
+  for id in $(on_pc xdotool search --onlyvisible --class '^BriselVRClient$'); do
+    geometry "$id"
+    if [ "$WIDTH" -eq "$1" ] && [ "$HEIGHT" -eq "$2" ]; then
+      echo "$id"
+      return 0
+    fi
+  done
+  return 1
+}
+main_window() { program_window 972 630; }
+main_window_hidden() { ! main_window; }
+# The tray icon: a small window of the program inside the tray host.
+tray_icon() {
+  local id
+  for id in $(on_pc xdotool search --onlyvisible --class '^BriselVRClient$'); do
+    geometry "$id"
+    if [ "$WIDTH" -le 64 ] && [ "$HEIGHT" -le 64 ] && [ "$Y" -lt 28 ]; then
+      echo "$id"
+      return 0
+    fi
+  done
+  return 1
+}
+# shot NAME: with BRISEL_E2E_KEEP=1, the screen as NAME.png in the work folder, to look at.
+shot() {
+  if [ "${BRISEL_E2E_KEEP:-0}" = 1 ] && command -v import >/dev/null; then
+    on_pc import -window root "$work/$1.png"
+  fi
+}
+# click X Y [BUTTON]: a click at that point of the screen.
+click() { on_pc xdotool mousemove --sync "$1" "$2" click "${3:-1}"; }
+# click_in ID X Y: a click at that point of a window.
+click_in() {
+  geometry "$1"
+  click $((X + $2)) $((Y + $3))
+}
+# tray_menu ITEM: opens the tray icon's menu with a right click and clicks its ITEM-th item
+# of two ("关闭", "显示"); the menu is the window that the right click brings.
+tray_menu() {
+  local icon before menu id
+  icon=$(tray_icon) || fail "no tray icon"
+  before=$(on_pc xdotool search --onlyvisible --class '^BriselVRClient$' | sort)
+  geometry "$icon"
+  click $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) 3
+  local deadline=$((SECONDS + 10))
+  while [ -z "${menu:-}" ]; do
+    [ "$SECONDS" -lt "$deadline" ] || fail "the tray icon's menu did not open"
+    sleep 0.2
+    for id in $(on_pc xdotool search --onlyvisible --class '^BriselVRClient$'); do
+      grep -qx "$id" <<<"$before" || menu=$id
+    done
+  done
+  # Two items of equal height: the middle of the first and the second quarter.
+  shot "tray-menu-$1"
+  geometry "$menu"
+  click $((X + WIDTH / 2)) $((Y + HEIGHT * (2 * $1 - 1) / 4))
+}
+exit_prompt() { program_window 460 300; }
+# answer_exit_prompt X Y: the prompt appears; a click on its button at (X, Y).
+answer_exit_prompt() {
+  wait_until 10 "no exit prompt" exit_prompt
+  shot "exit-prompt-$1"
+  click_in "$(exit_prompt)" "$1" "$2"
+}
+# Places the Parts give: the share page lies at (160, 0) in the main window; its close button
+# at (776, 18), 18 x 18; the exit prompt's "后台运行" at (350, 252) and "完全退出" at
+# (242, 252), 90 x 30 each.
+close_button=(945 27)
+run_in_background=(395 267)
+quit_completely=(287 267)
+
+# --- 1. start: the window and the tray icon, and the phone hears, lists and streams
 begin "start"
 start_client
 wait_until 30 "the main window did not appear" main_window
+wait_until 10 "the tray icon did not appear" tray_icon
+shot start
 streams_range "$(key_of "$media/second.mp4")" "$media/second.mp4"
 phone_sees 10 --list1 2 --list2 1 --thumbnails
 streams_range "$(key_of "$converted_first")" "$converted_first"
 
-# --- 5. quit and restart: what was shared and queued comes back
-begin "restart"
-snapshot() {
-  (cd "$pf" && cat ConvertList.xml VideoRelation.xml 2>/dev/null && ls file_root file_root/image)
-}
-snapshot >"$work/before-restart"
-stop_client_cleanly() {
-  kill -TERM "$client_pid"
+# --- 4. close (ExitWndType 1): the prompt; "后台运行" hides the window while the phone
+# streams; the tray menu's "显示" brings it back; its "关闭", then "完全退出", end the program.
+begin "close, run in the background, show, quit"
+grep -q '^ExitWndType=1' "$pf/config.ini" || fail "ExitWndType is not 1"
+click_in "$(main_window)" "${close_button[@]}"
+answer_exit_prompt "${run_in_background[@]}"
+wait_until 10 "后台运行 did not hide the window" main_window_hidden
+wait_until 10 "the tray icon went away" tray_icon
+streams_range "$(key_of "$media/second.mp4")" "$media/second.mp4"
+tray_menu 2
+wait_until 10 "显示 did not bring the window back" main_window
+tray_menu 1
+answer_exit_prompt "${quit_completely[@]}"
+wait_for_exit() {
   local deadline=$((SECONDS + 20))
   while kill -0 "$client_pid" 2>/dev/null; do
-    [ "$SECONDS" -lt "$deadline" ] || fail "the program did not end within 20 s of SIGTERM"
+    [ "$SECONDS" -lt "$deadline" ] || fail "the program did not end within 20 s"
     sleep 0.2
   done
   wait "$client_pid"
@@ -140,11 +226,20 @@ stop_client_cleanly() {
   client_pid=
   [ "$status" -eq 0 ] || fail "the program ended with status $status"
 }
-stop_client_cleanly
+wait_for_exit
+
+# --- 5. restart: records, relations and the queue come back as they were; a quit by
+# SIGTERM (the session ending) saves them as they were.
+begin "restart"
+snapshot() {
+  (cd "$pf" && cat ConvertList.xml VideoRelation.xml 2>/dev/null && ls file_root file_root/image)
+}
+snapshot >"$work/before-restart"
 start_client
 wait_until 30 "the main window did not come back" main_window
 phone_sees 10 --list1 2 --list2 1 --thumbnails
-stop_client_cleanly
+kill -TERM "$client_pid"
+wait_for_exit
 snapshot >"$work/after-restart"
 diff "$work/before-restart" "$work/after-restart" || fail "the files changed across a restart"
 echo "program end to end: ok"
