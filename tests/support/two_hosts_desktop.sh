@@ -59,9 +59,11 @@ hosts_up() {
   ip -n "$phone" link set "$tag-b" up
 }
 
+# hosts_down and desktop_down never fail, so that they run to their end in an EXIT trap of a
+# script under set -e.
 hosts_down() {
-  [ -n "$pc" ] && ip netns del "$pc" 2>/dev/null
-  [ -n "$phone" ] && ip netns del "$phone" 2>/dev/null
+  if [ -n "$pc" ]; then ip netns del "$pc" 2>/dev/null || true; fi
+  if [ -n "$phone" ]; then ip netns del "$phone" 2>/dev/null || true; fi
   pc=
   phone=
 }
@@ -132,7 +134,7 @@ desktop_up() {
 
 desktop_down() {
   local pid
-  for pid in "${desktop_pids[@]}"; do kill -TERM "$pid" 2>/dev/null; done
-  for pid in "${desktop_pids[@]}"; do wait "$pid" 2>/dev/null; done
+  for pid in "${desktop_pids[@]}"; do kill -TERM "$pid" 2>/dev/null || true; done
+  for pid in "${desktop_pids[@]}"; do wait "$pid" 2>/dev/null || true; done
   desktop_pids=()
 }
