@@ -274,13 +274,8 @@ void CBriselVRClientDlg::OnVersionChecked(int result, const std::string& url,
   if (m_bQuitConfirmed || m_bUpdating) return;
   if (!boxText.empty()) QMessageBox::warning(this, windowTitle(), QString::fromStdString(boxText));
   if (static_cast<HttpHelper::CheckResult>(result) != HttpHelper::CheckResult::UpdateAvailable) {
+    // No newer version (or no answer): the check ends quietly; only the log tells.
     WriteLog("检测更新------FALSE", kClientDlgTag);
-    // The button gets an answer: the latest version, or a service out of reach.
-    if (m_pSharePage && boxText.empty())
-      m_pSharePage->ShowToast(static_cast<HttpHelper::CheckResult>(result) ==
-                                      HttpHelper::CheckResult::UpToDate
-                                  ? TOAST_UP_TO_DATE
-                                  : TOAST_NO_SERVER);
     return;
   }
   StartUpdate(url);
