@@ -13,11 +13,11 @@
 #include <memory>
 
 #include "BriselUIFiles/ConvertListItemCore.h"
-#include "BriselUIFiles/MediaInfoQuery.h"
 #include "BriselUIFiles/Transcoder.h"
 #include "platform/ChildProcess.h"
 #include "platform/ConverterLocator.h"
 #include "platform/FileSystem.h"
+#include "platform/MediaInfoQuery.h"
 #include "platform/ProgramFolder.h"
 
 namespace brisel {

@@ -31,7 +31,7 @@
 #include <thread>
 #include <vector>
 
-#include "BriselUIFiles/MediaInfoQuery.h"
+#include "platform/MediaInfoQuery.h"
 #include "platform/Messages.h"
 
 namespace brisel {

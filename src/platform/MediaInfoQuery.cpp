@@ -1,4 +1,4 @@
-#include "BriselUIFiles/MediaInfoQuery.h"
+#include "platform/MediaInfoQuery.h"
 
 // The header defines its entry points as file-static pointers: this is its only user.
 #include <MediaInfoDLL/MediaInfoDLL.h>
