@@ -203,7 +203,9 @@ void VideoWndCore::ProbeThread() {
     m_strPath = path;
   }
   if (!m_bStopping) {
-    MediaValues values = QueryMediaInfo(path);
+    // Through the catalogue's cache, so the media server's headset library need not probe
+    // the same file again.
+    MediaValues values = m_pService ? m_pService->MediaCache().Lookup(path) : QueryMediaInfo(path);
     std::lock_guard<std::mutex> lock(m_mutex);
     m_Values = std::move(values);
   }

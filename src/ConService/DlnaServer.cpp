@@ -345,7 +345,7 @@ class DlnaServer::Device {
         video.path = record.path;
         if (detailed) {
           video.hasThumbnail = IsRegularFile(m_owner.m_service.ThumbnailPath(record.key));
-          video.facts = m_owner.m_mediaValues.Get(record.path);
+          video.facts = m_owner.m_service.MediaCache().Get(record.path);
         }
         catalogue.videos[i].push_back(std::move(video));
       }

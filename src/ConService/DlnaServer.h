@@ -8,8 +8,6 @@
 #include <string>
 #include <thread>
 
-#include "ConService/MediaValuesCache.h"
-
 typedef struct _GMainContext GMainContext;
 
 namespace brisel {
@@ -71,7 +69,6 @@ class DlnaServer {
   void Settle(bool running, const std::string& error, const std::string& location);
 
   Service& m_service;
-  MediaValuesCache m_mediaValues;  // kept across restarts: the files have not changed
   std::chrono::milliseconds m_pollInterval{1000};
 
   GMainContext* m_pMainContext = nullptr;  // the thread's; created and freed by the caller

@@ -1,11 +1,14 @@
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <mutex>
+#include <set>
 #include <string>
 
-#include "BriselUIFiles/MediaInfoQuery.h"
+#include "platform/MediaInfoQuery.h"
 
 namespace brisel {
 
@@ -18,32 +21,60 @@ struct MediaFacts {
   int height = 0;
 };
 
-// Media values of video files, probed once through MediaInfoLib and kept by path, size and
-// modification time, so answering a player costs a stat per file rather than a probe.
+// The media values of shared videos, probed once per file version through MediaInfoLib: an
+// entry holds while the file keeps its size and modification time, so answering a player
+// costs a stat per file rather than a probe. A file whose values are not known is probed on
+// the calling thread, outside every lock, so one slow file delays only those who asked for
+// it; callers asking for the same file at once share one probe.
 //
-// Thread contract: any thread; probes run outside the cache's lock, so two callers may probe
-// the same new file at once (both get the same answer; one is kept).
+// Thread contract: every operation may be called from any thread.
 class MediaValuesCache {
  public:
-  // Keeps at most this many files; past it the whole cache starts afresh (the catalogue holds
-  // 70 videos, so this is only reached by files that come and go).
+  using Prober = std::function<MediaValues(const std::string& path)>;
+
+  // Entries kept at most; beyond that the oldest file versions are forgotten (a library holds
+  // at most 70 videos, so this only matters for files that come and go).
   static constexpr std::size_t kMaxEntries = 512;
 
+  // Probes through MediaInfoLib unless told otherwise (tests count probes).
+  explicit MediaValuesCache(Prober prober = QueryMediaInfo);
+
+  // The file as a server describes it; `exists` is false (and nothing is probed) when it is no
+  // regular file.
   MediaFacts Get(const std::string& path);
-  // Probes that happened (tests).
+
+  // The values as MediaInfoLib writes them, for the library's own tiles; all empty when the
+  // file cannot be found. Values that say the library could not be loaded are handed on but
+  // not kept.
+  MediaValues Lookup(const std::string& path);
+
+  // How many probes ran (tests and diagnostics).
   std::uint64_t ProbeCount() const;
 
   // Turns MediaInfoLib's texts into numbers; unparsable or missing values stay unknown.
   static MediaFacts FromMediaValues(const MediaValues& values);
 
  private:
-  struct Entry {
-    std::uint64_t size = 0;
+  struct Version {
+    std::int64_t size = -1;
     std::int64_t mtimeNs = 0;
-    MediaFacts facts;
+    bool operator==(const Version&) const = default;
   };
+  struct Entry {
+    Version version;
+    MediaValues values;
+    std::uint64_t age = 0;  // when it was stored, in probes
+  };
+  static bool CurrentVersion(const std::string& path, Version* out);
+  // The values of the file's current version; false when it is no regular file.
+  bool Values(const std::string& path, MediaValues* values, std::uint64_t* size);
+  void ForgetOldestLocked();
+
+  Prober m_prober;
   mutable std::mutex m_mutex;
+  std::condition_variable m_probed;
   std::map<std::string, Entry> m_entries;
+  std::set<std::string> m_probing;  // paths being probed right now
   std::uint64_t m_nProbes = 0;
 };
 

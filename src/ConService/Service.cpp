@@ -387,10 +387,25 @@ void Service::HttpLoop(std::string address) {
   }
   m_flags.fetch_or(SERVICE_HTTP_RUNNING);
   Settle(Loop::Http, true, {});
+  // Media values are probed here while the thread has nothing else to do, so that a headset's
+  // first request finds them ready: every second the shared videos are looked up, which costs
+  // a file test for each video already known and a probe for each new one.
   {
+    auto running = [this] {
+      return (m_flags.load() & SERVICE_HTTP_RUNNING) && !(m_flags.load() & SERVICE_HTTP_STOP);
+    };
     std::unique_lock<std::mutex> lock(m_stateMutex);
-    while ((m_flags.load() & SERVICE_HTTP_RUNNING) && !(m_flags.load() & SERVICE_HTTP_STOP)) {
-      m_stateChanged.wait_for(lock, std::chrono::seconds(1));
+    while (running()) {
+      lock.unlock();
+      const ShareCatalogueSnapshot catalogue = SnapshotCatalogue();
+      for (const std::vector<ShareRecord>& list : catalogue.lists) {
+        for (const ShareRecord& record : list) {
+          if (!running()) break;
+          m_media.Lookup(record.path);
+        }
+      }
+      lock.lock();
+      if (running()) m_stateChanged.wait_for(lock, std::chrono::seconds(1));
     }
   }
   server.Stop();

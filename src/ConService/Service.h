@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "ConService/MediaValuesCache.h"
 #include "ConService/ParserHandler.h"
 #include "ConService/ShareList.h"
 #include "ConService/ShareRecord.h"
@@ -85,6 +86,9 @@ class Service : public ParserHandler {
   bool FindShareRecord(std::uint8_t listType, const std::string& path,
                        ShareRecord* out = nullptr) const;
   std::uint32_t ShareRecordCount(std::uint8_t listType) const;
+  // The media values of shared videos, probed once per file version: the library's own
+  // probes go through it, and the servers that describe videos to players read it.
+  MediaValuesCache& MediaCache() { return m_media; }
 
   // Writes the record file of every record of list 1, then list 2, with fresh presence flags.
   void SaveAllShareRecords();
@@ -195,6 +199,7 @@ class Service : public ParserHandler {
   void SendAll(int socket, const std::uint8_t* data, std::size_t length);
 
   std::string m_strRoot;
+  MediaValuesCache m_media;
 
   std::atomic<std::uint32_t> m_flags{0};
   std::atomic<int> m_nConnected{0};

@@ -77,6 +77,9 @@ TEST_F(Probe, ASixteenSecondClipIsRegisteredMeasuredAndGetsAThumbnail) {
   EXPECT_EQ(v.fileSize, std::to_string(*FileSize(clip)));
   EXPECT_EQ(v.width, "160");
   EXPECT_EQ(v.height, "120");
+  // The values stay with the catalogue: the media server's headset library finds them there.
+  EXPECT_EQ(service.MediaCache().Lookup(clip).duration, v.duration);
+  EXPECT_EQ(service.MediaCache().ProbeCount(), 1u);
 
   const std::string jpeg = service.ThumbnailPath(key);
   EXPECT_TRUE(tile->HasThumbnail());
