@@ -24,6 +24,7 @@
 #include <random>
 #include <thread>
 
+#include "ConService/HeadsetLibrary.h"
 #include "ConService/HttpRange.h"
 #include "ConService/ListProtocol.h"
 #include "ConService/ShareRecord.h"
@@ -204,6 +205,27 @@ bool PreadAll(int fd, char* out, std::uint64_t length, std::uint64_t offset) {
   return true;
 }
 
+// Players send small JSON bodies (credentials, ratings); anything beyond this is refused.
+constexpr long long kMaxLibraryBodyBytes = 1 << 20;
+
+// Reads and drops a request body; false when it is longer than the limit. A request that gives
+// neither a length nor chunks has no body to read.
+bool DiscardBody(mg_connection* conn) {
+  const mg_request_info* info = mg_get_request_info(conn);
+  const char* encoding = mg_get_header(conn, "Transfer-Encoding");
+  const bool chunked = encoding && strcasecmp(encoding, "chunked") == 0;
+  if (info->content_length > kMaxLibraryBodyBytes) return false;
+  if (info->content_length <= 0 && !chunked) return true;
+  char buffer[16384];
+  long long total = 0;
+  for (;;) {
+    const int n = mg_read(conn, buffer, sizeof buffer);
+    if (n <= 0) return true;
+    total += n;
+    if (total > kMaxLibraryBodyBytes) return false;
+  }
+}
+
 std::once_flag g_libraryInit;
 
 }  // namespace
@@ -327,6 +349,12 @@ int MediaServer::HandleRequest(mg_connection* conn, void* self) {
 int MediaServer::Serve(mg_connection* conn) {
   const mg_request_info* info = mg_get_request_info(conn);
   const bool get = std::strcmp(info->request_method, "GET") == 0;
+  if (m_pLibrary && info->local_uri && HeadsetLibrary::Claims(info->local_uri)) {
+    const bool head = std::strcmp(info->request_method, "HEAD") == 0;
+    if (get || head || std::strcmp(info->request_method, "POST") == 0)
+      return ServeLibrary(conn, head);
+    return 0;  // CivetWeb's own answer: changes need credentials nobody has
+  }
   if (!get && std::strcmp(info->request_method, "HEAD") != 0) return 0;  // CivetWeb's own
   if (!info->local_uri || info->local_uri[0] != '/') return 0;
   const std::string_view uri(info->local_uri);
@@ -398,6 +426,35 @@ int MediaServer::Serve(mg_connection* conn) {
   const std::uint64_t first = partial ? range.first : 0;
   const std::uint64_t length = partial ? range.last - range.first + 1 : size;
   return SendFile(conn, file.fd, st, mime, partial, first, length, !get);
+}
+
+int MediaServer::ServeLibrary(mg_connection* conn, bool headOnly) {
+  const mg_request_info* info = mg_get_request_info(conn);
+  // Whatever a player sends (credentials, ratings, a request to delete the file) is read and
+  // dropped: nothing is ever changed through these paths.
+  HeadsetLibrary::Reply reply;
+  const bool tooLarge = !DiscardBody(conn);
+  if (tooLarge) {
+    reply.status = 413;
+    reply.body = R"({"error":"request body too large"})";
+  } else {
+    reply = m_pLibrary->Answer(info->local_uri, mg_get_header(conn, "Host"));
+  }
+  // CivetWeb keeps a connection only when the request's body was read to its known end.
+  const bool keepAlive = !tooLarge && info->content_length >= 0 && KeepsAlive(conn);
+  char line[128];
+  std::snprintf(line, sizeof line, "HTTP/1.1 %d %s\r\n", reply.status,
+                mg_get_response_code_text(conn, reply.status));
+  std::string out = line;
+  out += "Content-Type: application/json; charset=utf-8\r\n";
+  out += "Content-Length: " + std::to_string(reply.body.size()) + "\r\n";
+  out += "Cache-Control: no-store\r\n";
+  if (reply.hereSphere) out += "HereSphere-JSON-Version: 1\r\n";
+  out += "Date: " + HttpDate(std::time(nullptr)) + "\r\n";
+  out += keepAlive ? "Connection: keep-alive\r\n\r\n" : "Connection: close\r\n\r\n";
+  if (!headOnly) out += reply.body;
+  mg_write(conn, out.data(), out.size());
+  return reply.status;
 }
 
 int MediaServer::SendFile(mg_connection* conn, int fd, const struct stat& st, const char* mime,

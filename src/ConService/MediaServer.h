@@ -12,6 +12,8 @@ struct mg_context;
 
 namespace brisel {
 
+class HeadsetLibrary;
+
 // The media HTTP server on CivetWeb: a static file server over file_root (directory
 // listings, WebDAV listing, ETag, 304s, byte ranges) that answers a record file ("qmtk" at
 // its start) with the video the record names. CivetWeb parses the requests, lists folders,
@@ -19,11 +21,12 @@ namespace brisel {
 // unsatisfiable, overlong and suffix ranges wrong, writes a header line by line, and gives up
 // sendfile at the first full socket buffer. Small bodies leave with their header in one write;
 // large ones go by sendfile. Writes (PUT, DELETE, MKCOL, MOVE, COPY) are refused with a
-// digest challenge, since no password file exists.
+// digest challenge, since no password file exists. With a headset library set, its paths
+// ("/deovr", "/heresphere" and below) are answered by it, for GET, HEAD and POST.
 //
 // Thread contract: Start and Stop on one thread (the service's HTTP thread); requests are
-// served on CivetWeb's worker threads, which touch only files and this object's constant
-// fields.
+// served on CivetWeb's worker threads, which touch only files, this object's constant fields
+// and the headset library (whose Answer may run on many threads at once).
 class MediaServer {
  public:
   // Worker threads: one per keep-alive connection, so 64 phones streaming and fetching
@@ -34,6 +37,10 @@ class MediaServer {
   ~MediaServer();  // Stop
   MediaServer(const MediaServer&) = delete;
   MediaServer& operator=(const MediaServer&) = delete;
+
+  // The library headset players browse; set it before Start. It must outlive the server's
+  // run (Stop or the destructor).
+  void SetHeadsetLibrary(const HeadsetLibrary* library) { m_pLibrary = library; }
 
   // Listens on address:port only, serving `documentRoot`. False, with `error` telling why
   // (address not local, port taken), when the server cannot start.
@@ -51,10 +58,12 @@ class MediaServer {
   static int HandleRequest(mg_connection* conn, void* self);
   static int HandleHttpError(mg_connection* conn, int status, const char* message);
   int Serve(mg_connection* conn);
+  int ServeLibrary(mg_connection* conn, bool headOnly);
   int SendFile(mg_connection* conn, int fd, const struct stat& st, const char* mime, bool partial,
                std::uint64_t first, std::uint64_t length, bool headOnly);
 
   mg_context* m_pContext = nullptr;
+  const HeadsetLibrary* m_pLibrary = nullptr;
   std::string m_strRoot;
   std::string m_strAddress;
   int m_nPort = 0;

@@ -12,6 +12,7 @@
 
 #include "ConService/ClientSlot.h"
 #include "ConService/DlnaServer.h"
+#include "ConService/HeadsetLibrary.h"
 #include "ConService/Ipv4Address.h"
 #include "ConService/LanServer.h"
 #include "ConService/ListProtocol.h"
@@ -377,7 +378,9 @@ void Service::UdpLoop(std::string address) {
 
 void Service::HttpLoop(std::string address) {
   pthread_setname_np(pthread_self(), "HTTP线程");
+  HeadsetLibrary library(*this, address, kHttpPort);
   MediaServer server;
+  server.SetHeadsetLibrary(&library);
   std::string error;
   if (!server.Start(address, kHttpPort, m_strRoot + "/file_root", &error)) {
     ServiceDiagnostic("%s\n", error.c_str());

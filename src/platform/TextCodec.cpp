@@ -162,4 +162,22 @@ bool IsValidUtf8(std::string_view text) {
   return true;
 }
 
+std::string ToValidUtf8(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  std::size_t i = 0;
+  while (i < text.size()) {
+    char32_t cp;
+    std::size_t n = DecodeUtf8(text, i, &cp);
+    if (n == 0) {
+      out += "\xEF\xBF\xBD";
+      ++i;
+    } else {
+      out.append(text.substr(i, n));
+      i += n;
+    }
+  }
+  return out;
+}
+
 }  // namespace brisel

@@ -26,4 +26,8 @@ std::string TruncateUtf16(std::string_view utf8, std::size_t maxUnits);
 // True when `text` is well-formed UTF-8.
 bool IsValidUtf8(std::string_view text);
 
+// `text` with every byte that is not part of a well-formed UTF-8 sequence replaced by U+FFFD
+// (file names on Linux are bytes; JSON and other UTF-8 formats need text).
+std::string ToValidUtf8(std::string_view text);
+
 }  // namespace brisel

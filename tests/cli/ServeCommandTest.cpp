@@ -71,6 +71,12 @@ TEST_F(ServeCommandTest, PhoneFindsListsAndStreamsUntilTheSignal) {
   test::HttpReply part = test::HttpRequest("GET", "/" + key, {"Range: bytes=100-199"});
   EXPECT_EQ(part.status, 206);
   EXPECT_EQ(part.body, video.substr(100, 100));
+  // Headset players find it too.
+  test::HttpReply library = test::HttpRequest("GET", "/deovr");
+  EXPECT_EQ(library.status, 200);
+  EXPECT_NE(library.body.find("\"video_url\":\"http://127.0.0.1:11717/deovr/" + key),
+            std::string::npos)
+      << library.body;
 
   unlink(path.c_str());  // shutdown rewrites the record with the fresh flag
   child.Kill(SIGTERM);

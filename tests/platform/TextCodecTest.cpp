@@ -38,5 +38,26 @@ TEST(TextCodec, Utf16LengthAndTruncation) {
   EXPECT_EQ(TruncateUtf16("short", 100), "short");
 }
 
+TEST(TextCodec, FileNameBytesBecomeValidUtf8) {
+  const std::string kReplacement = "\xEF\xBF\xBD";
+  struct Case {
+    std::string bytes;
+    std::string text;
+  } cases[] = {
+      {"", ""},
+      {"视频 a.mp4", "视频 a.mp4"},
+      // GBK bytes of "视频": the first pair is no UTF-8, the second happens to be "Ƶ".
+      {"\xCA\xD3\xC6\xB5.mp4", kReplacement + kReplacement + "\xC6\xB5.mp4"},
+      {"a\xE8\xA7", "a" + kReplacement + kReplacement},              // cut short
+      {"\xED\xA0\x80", kReplacement + kReplacement + kReplacement},  // a surrogate
+      {"\xC0\xAF", kReplacement + kReplacement},                     // overlong "/"
+      {std::string("a\0b", 3), std::string("a\0b", 3)},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ToValidUtf8(c.bytes), c.text);
+    EXPECT_TRUE(IsValidUtf8(ToValidUtf8(c.bytes)));
+  }
+}
+
 }  // namespace
 }  // namespace brisel
