@@ -32,8 +32,8 @@ bool ConvertedFileExists(const std::string& name) {
 
 }  // namespace
 
-VideoWndListCore::VideoWndListCore(Service* service, VideoWndListHost* host)
-    : m_pService(service), m_pHost(host) {}
+VideoWndListCore::VideoWndListCore(Service* service, VideoWndListHost* host, VideoWndListPage* page)
+    : m_pService(service), m_pHost(host), m_pPage(page) {}
 
 VideoWndListCore::~VideoWndListCore() { Shutdown(); }
 
@@ -99,7 +99,7 @@ std::vector<std::shared_ptr<VideoWndCore>> VideoWndListCore::Tiles() const {
   return tiles;
 }
 
-void VideoWndListCore::Toast(int kind) { m_pHost->PostToPage(Message(WM_SHOW_TOAST, kind, 0)); }
+void VideoWndListCore::Toast(int kind) { m_pPage->ShowToast(kind); }
 
 void VideoWndListCore::UncheckAndRepaint(VideoWndCore& tile) {
   tile.SetChecked(false);
@@ -288,11 +288,9 @@ bool VideoWndListCore::SubmitChecked() {
   bool sent = false;
   auto send = [&](VideoWndCore& tile, const std::string& outputName) {
     MediaValues values = tile.Values();
-    ConvertRequest request{outputName,      tile.Path(),  values.fileSize, tile.ThumbnailPath(),
-                           values.duration, values.width, values.height};
-    Message message(WM_CONVERT_REQUEST);
-    message.record = std::move(request);
-    m_pHost->SendToPage(std::move(message));
+    m_pPage->RequestConversion(ConvertRequest{outputName, tile.Path(), values.fileSize,
+                                              tile.ThumbnailPath(), values.duration, values.width,
+                                              values.height});
     sent = true;
   };
   for (const std::shared_ptr<VideoWndCore>& tile : Tiles()) {
@@ -339,7 +337,7 @@ bool VideoWndListCore::SubmitChecked() {
         tile->MarkMissing();
         continue;
       }
-      if (m_pHost->FindTask(path, name)) {
+      if (m_pPage->FindTask(path, name)) {
         UncheckAndRepaint(*tile);
         continue;
       }
@@ -358,8 +356,13 @@ void VideoWndListCore::RemoveChecked() {
   for (const std::shared_ptr<VideoWndCore>& tile : Tiles()) {
     if (!tile->Checked() || !FindEntry(tile.get())) continue;
     const std::string path = tile->Path();
+    // The task carries the output name the submission chose (MakeUniqueName's when the user
+    // kept both files), so that is the name it is cancelled by.
     auto cancelTask = [&] {
-      return m_pHost->SendToPage(Message(WM_CANCEL_TASK, 0, 0, tile->DisplayName(), path));
+      const VIDEOINFO_ST* entry = FindEntry(tile.get());
+      const std::string name =
+          entry && !entry->m_strOutputName.empty() ? entry->m_strOutputName : tile->DisplayName();
+      return m_pPage->CancelTask(name, path);
     };
     // The tile's threads end before its record goes, so a probe still running cannot
     // register the video again after the removal.
@@ -391,7 +394,7 @@ void VideoWndListCore::RemoveChecked() {
             std::find_if(m_relations.begin(), m_relations.end(),
                          [&](const VIDEO_RELATION_ST& r) { return r.m_strTargetPath == path; });
         if (relation != m_relations.end()) m_relations.erase(relation);
-        m_pHost->PostToPage(Message(WM_CONVERTED_DELETED, 0, 0, path));
+        m_pPage->ConvertedDeleted(path);
         SaveRelations();
         remove = true;
         break;
@@ -483,13 +486,13 @@ int VideoWndListCore::SelectionCommand(int mode) {
       int state = e.m_pTile->State();
       if (state == VIDEO_QUEUED || state == VIDEO_CONVERTING || state == VIDEO_CONVERTED ||
           state == VIDEO_MISSING) {
-        m_pHost->SendToPage(Message(WM_SELECTION_STATE, 1, 0));
+        m_pPage->ReportSelection(SELECTION_NOT_CONVERTIBLE);
         continue;
       }
-      m_pHost->SendToPage(Message(WM_SELECTION_STATE, 1, 1));
+      m_pPage->ReportSelection(SELECTION_CONVERTIBLE);
       return 1;
     }
-    if (!any) m_pHost->SendToPage(Message(WM_SELECTION_STATE, 2, 0));
+    if (!any) m_pPage->ReportSelection(SELECTION_NONE);
     return any ? 1 : 0;
   }
   if (mode == kSelectionAllChecked) {

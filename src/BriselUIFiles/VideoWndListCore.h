@@ -27,6 +27,7 @@
 #include "BriselUIFiles/VideoRelationFile.h"
 #include "BriselUIFiles/VideoWndCore.h"
 #include "BriselUIFiles/VideoWndListHost.h"
+#include "BriselUIFiles/VideoWndListPage.h"
 
 namespace brisel {
 
@@ -60,7 +61,8 @@ inline constexpr int kSelectionCheckAll = 3;
 
 class VideoWndListCore {
  public:
-  VideoWndListCore(Service* service, VideoWndListHost* host);
+  // `host` (the panel) and `page` (the share page's core) must outlive the object.
+  VideoWndListCore(Service* service, VideoWndListHost* host, VideoWndListPage* page);
   ~VideoWndListCore();
   VideoWndListCore(const VideoWndListCore&) = delete;
   VideoWndListCore& operator=(const VideoWndListCore&) = delete;
@@ -115,8 +117,9 @@ class VideoWndListCore {
   // Whether a stored relation has `path` as its source.
   bool IsRelationSource(const std::string& path) const;
 
-  // 0: report the selection with WM_SELECTION_STATE, 1 if any tile is checked; 1: 1 if every
-  // tile is checked (also when there is none); 3: check every tile; other: uncheck every tile.
+  // 0: report the selection to the page (ReportSelection), 1 if any tile is checked; 1: 1 if
+  // every tile is checked (also when there is none); 3: check every tile; other: uncheck
+  // every tile.
   int SelectionCommand(int mode);
 
   // Stops ProbeAll and the threads of every tile and waits for them. Afterwards only the
@@ -146,6 +149,7 @@ class VideoWndListCore {
 
   Service* const m_pService;
   VideoWndListHost* const m_pHost;
+  VideoWndListPage* const m_pPage;
 
   // The list lock: changes of m_entries (UI thread) against ProbeAll's reads, and the
   // ProbeAll state.

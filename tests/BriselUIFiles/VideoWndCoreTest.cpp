@@ -262,9 +262,12 @@ TEST_F(Probe, DestroyingATileEndsItsGrabAndProbe) {
 
 TEST_F(Probe, DestroyingTheLibraryWhileItsVideosAreProbed) {
   test::FakeConverter hanging(box.Folder(), "hang");
-  class Host : public VideoWndListHost {
-    std::intptr_t SendToPage(Message) override { return 1; }
-    void PostToPage(Message) override {}
+  class Host : public VideoWndListHost, public VideoWndListPage {
+    int RequestConversion(const ConvertRequest&) override { return 1; }
+    void ReportSelection(SelectionState) override {}
+    int CancelTask(const std::string&, const std::string&) override { return 0; }
+    void ConvertedDeleted(const std::string&) override {}
+    void ShowToast(int) override {}
     bool FindTask(const std::string&, const std::string&) override { return false; }
     int AskDuplicateName(const std::string&) override { return 0; }
     void ShowConvertedBalloon(const std::string&) override {}
@@ -280,7 +283,7 @@ TEST_F(Probe, DestroyingTheLibraryWhileItsVideosAreProbed) {
     picked.push_back(box.WriteFile("p/" + std::to_string(i) + ".mp4", "x"));
   pid_t grab = -1;
   {
-    VideoWndListCore library(&service, &host);
+    VideoWndListCore library(&service, &host, &host);
     library.AddDropped(dropped);
     library.AddFromDialog(picked);
     ASSERT_TRUE(test::WaitFor([&] { return hanging.Pid() > 0; }));

@@ -9,22 +9,35 @@
 #include "ConService/Service.h"
 #include "app/AppSettings.h"
 #include "platform/FileSystem.h"
+#include "platform/Notifications.h"
 #include "support/FakeConverter.h"
 #include "support/Sandbox.h"
 
 namespace brisel {
 namespace {
 
-// The windows around the library: records what the library asks of them and answers as the
-// test says.
-class FakeHost : public VideoWndListHost {
+// The windows around the library: records what the library asks of them (what it asks of
+// the share page as the messages that carry it) and answers as the test says.
+class FakeHost : public VideoWndListHost, public VideoWndListPage {
  public:
-  std::intptr_t SendToPage(Message message) override {
+  int RequestConversion(const ConvertRequest& request) override {
+    Message message(WM_CONVERT_REQUEST);
+    message.record = request;
     sent.push_back(message);
-    if (message.id == WM_CANCEL_TASK) return cancelAnswer;
     return 1;
   }
-  void PostToPage(Message message) override { posted.push_back(std::move(message)); }
+  void ReportSelection(SelectionState state) override {
+    sent.push_back(Message(WM_SELECTION_STATE, state == SELECTION_NONE ? 2 : 1,
+                           state == SELECTION_CONVERTIBLE ? 1 : 0));
+  }
+  int CancelTask(const std::string& name, const std::string& path) override {
+    sent.push_back(Message(WM_CANCEL_TASK, 0, 0, name, path));
+    return static_cast<int>(cancelAnswer);
+  }
+  void ConvertedDeleted(const std::string& path) override {
+    posted.push_back(Message(WM_CONVERTED_DELETED, 0, 0, path));
+  }
+  void ShowToast(int kind) override { posted.push_back(Message(WM_SHOW_TOAST, kind)); }
   bool FindTask(const std::string& path, const std::string& name) override {
     findTaskAsked.push_back(path + "|" + name);
     return queued.count(path + "|" + name) > 0;
@@ -120,7 +133,7 @@ class VideoLibrary : public ::testing::Test {
   test::FakeConverter converter;
   Service service;
   FakeHost host;
-  VideoWndListCore library{&service, &host};
+  VideoWndListCore library{&service, &host, &host};
 };
 
 TEST_F(VideoLibrary, AdditionRules) {
@@ -180,7 +193,7 @@ TEST_F(VideoLibrary, AdditionRules) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    VideoWndListCore list(&service, &host);
+    VideoWndListCore list(&service, &host, &host);
     std::vector<std::string> filler;
     for (std::size_t i = 0; i < c.before; ++i) filler.push_back("/f/" + std::to_string(i) + ".mp4");
     ASSERT_EQ(list.AddDropped(filler), c.before);
@@ -403,7 +416,7 @@ TEST_F(VideoLibrary, RemoveCheckedByState) {
     ASSERT_EQ(catalogue.AddShareRecord(path, list), 0);
     host = FakeHost();
     host.cancelAnswer = c.cancelAnswer;
-    VideoWndListCore list2(&catalogue, &host);
+    VideoWndListCore list2(&catalogue, &host, &host);
     list2.LoadRelations();
     list2.LoadFromCatalogue();
     ASSERT_EQ(list2.EntryCount(), 1u);

@@ -111,9 +111,12 @@ TEST_F(ClientCore, ShutdownEndsThePagesThreadsBeforeTheService) {
   core.Startup(false);
   ASSERT_NE(core.GetService(), nullptr);
 
-  struct NoWindows : VideoWndListHost {
-    std::intptr_t SendToPage(Message) override { return 1; }
-    void PostToPage(Message) override {}
+  struct NoWindows : VideoWndListHost, VideoWndListPage {
+    int RequestConversion(const ConvertRequest&) override { return 1; }
+    void ReportSelection(SelectionState) override {}
+    int CancelTask(const std::string&, const std::string&) override { return 0; }
+    void ConvertedDeleted(const std::string&) override {}
+    void ShowToast(int) override {}
     bool FindTask(const std::string&, const std::string&) override { return false; }
     int AskDuplicateName(const std::string&) override { return 0; }
     void ShowConvertedBalloon(const std::string&) override {}
@@ -123,7 +126,7 @@ TEST_F(ClientCore, ShutdownEndsThePagesThreadsBeforeTheService) {
     void RedoLayout() override {}
   } host;
   struct Pages : PagesShutdown {
-    Pages(BriselVRClientCore& c, VideoWndListHost* h) : core(c), library(c.GetService(), h) {}
+    Pages(BriselVRClientCore& c, NoWindows* h) : core(c), library(c.GetService(), h, h) {}
     void ShutdownPages() override {
       serviceAlive = core.GetService() != nullptr;
       logged = WriteLog("pages shut down", "test");
