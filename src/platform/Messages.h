@@ -62,6 +62,11 @@ inline constexpr std::uint32_t WM_LOG_STOP = WM_BRISEL_PRIVATE + 1;
 // converter could not be started; text = the message box's text.
 inline constexpr std::uint32_t WM_TILE_REPAINT = WM_BRISEL_PRIVATE + 30;
 inline constexpr std::uint32_t WM_TILE_MESSAGE_BOX = WM_BRISEL_PRIVATE + 31;
+// The share page's workers (block 3), posted to the page. WM_PAGE_DEVICE_COUNT: the
+// connected-phone count changed (wParam: the count). WM_PAGE_ADDRESS_SWITCHED: an address
+// switch ended (wParam: SetServiceAddress's result; text: the address).
+inline constexpr std::uint32_t WM_PAGE_DEVICE_COUNT = WM_BRISEL_PRIVATE + 32;
+inline constexpr std::uint32_t WM_PAGE_ADDRESS_SWITCHED = WM_BRISEL_PRIVATE + 33;
 // Update download worker -> download dialog (or the command line). wParam: the percentage
 // 0..100, or -1 when the reply has no length; lParam: the bytes received so far.
 inline constexpr std::uint32_t WM_DOWNLOAD_PROGRESS = WM_BRISEL_PRIVATE + 50;
