@@ -87,6 +87,8 @@ inline constexpr std::uint32_t WM_COMBO_PICKED = 103;
 // The system command message and the close command (their system values), posted to the
 // main window when the downloaded installer has been started.
 inline constexpr std::uint32_t WM_SYSCOMMAND = 0x0112;
+// A video tile's click, posted to the share page with wParam 2000 (its system value).
+inline constexpr std::uint32_t WM_LBUTTONUP = 0x0202;
 inline constexpr int SC_CLOSE = 0xF060;
 
 // A menu command (wParam: the command value) and the tray icon's mouse messages (lParam of

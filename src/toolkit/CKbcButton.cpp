@@ -146,7 +146,8 @@ void CKbcButton::paintEvent(QPaintEvent*) {
 
 void CKbcButton::PaintCheckBox(QPainter& painter, int k) {
   const bool selected = k == 2;
-  if (m_nBackground == BACKGROUND_PAGE) {
+  // A labelled box on a light page or a light band (the share page's footer).
+  if (m_nBackground == BACKGROUND_PAGE || m_nBackground == BACKGROUND_LIGHTER) {
     DrawImageCell(painter, QRect(2, 2, 14, 14), m_image, QRect(0, 14 * k, 14, 14));
     DrawSkinText(painter, QRect(20, -2, width() - 15, height()), m_strCaption, SkinFont(14),
                  skin::kCheckLabel);

@@ -51,6 +51,15 @@ bool Near(QRgb a, QRgb b, int tolerance) {
          std::abs(qBlue(a) - qBlue(b)) <= tolerance && std::abs(qAlpha(a) - qAlpha(b)) <= tolerance;
 }
 
+QRgb Over(const QImage& picture, QPoint at, QRgb below) {
+  // pixel() of a premultiplied picture gives the premultiplied value; blend the straight one.
+  const QRgb top = picture.pixelColor(at).rgba();
+  const int a = qAlpha(top);
+  auto mix = [&](int t, int b) { return (t * a + b * (255 - a) + 127) / 255; };
+  return qRgb(mix(qRed(top), qRed(below)), mix(qGreen(top), qGreen(below)),
+              mix(qBlue(top), qBlue(below)));
+}
+
 bool HasPixelNear(const QImage& image, QRgb colour, const QRect& area, int tolerance) {
   QRect inside = area.intersected(image.rect());
   for (int y = inside.top(); y <= inside.bottom(); ++y)

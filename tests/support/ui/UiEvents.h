@@ -27,6 +27,9 @@ void SendKey(QWidget* widget, int key);
 QImage Grab(QWidget* widget);
 // True when the two colours differ by at most `tolerance` in every channel.
 bool Near(QRgb a, QRgb b, int tolerance = 6);
+// The pixel of `picture` at `at` drawn over the opaque `below` (source-over), as a skin
+// picture with alpha shows on a background, whatever the picture's format.
+QRgb Over(const QImage& picture, QPoint at, QRgb below);
 // True when some pixel of `image` inside `area` is near `colour`.
 bool HasPixelNear(const QImage& image, QRgb colour, const QRect& area, int tolerance = 10);
 
