@@ -34,12 +34,25 @@ constexpr QRgb kAddressColour = 0xFF3E3D42;
 constexpr QRgb kAddressHover = 0xFFF19410;
 constexpr QRgb kLabelColour = 0xFF3E3F42;
 constexpr QRgb kPathColour = 0xFF8E8E8E;
-constexpr int kStatusPoints = 12;
+// The header's and the footer's texts: 12 pixels, the size their rectangles (15 pixels high
+// for the phone count, 22 for the address box) are made for.
+constexpr int kStatusPixels = 12;
 
 // The footer of view 1: the label, the frame the output folder is shown in, and its text.
 const QRect kFolderLabel{20, H - 37, 56, 26};
 const QRect kFolderFrame{78, H - 37, 266, 26};
 const QRect kFolderText{84, H - 37, 256, 26};
+
+// One line of text, left-aligned and vertically centred in `box`, cut at its edges: an
+// address or a path is never wrapped onto a second line.
+void DrawOneLine(QPainter& painter, const QRect& box, const QString& text, QRgb colour) {
+  painter.save();
+  painter.setClipRect(box);
+  painter.setFont(SkinFont(kStatusPixels));
+  painter.setPen(QColor::fromRgba(colour));
+  painter.drawText(box, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);
+  painter.restore();
+}
 
 struct ButtonSetup {
   int id;
@@ -399,34 +412,24 @@ void CRightVideoDlg::PaintFooter(QPainter& painter) {
   painter.fillRect(kFolderFrame, QColor::fromRgba(skin::kWhite));
   painter.setPen(QColor::fromRgba(skin::kBorder));
   painter.drawRect(kFolderFrame.adjusted(0, 0, -1, -1));
-  const QFont font = SkinFontPoints(kStatusPoints);
-  const Qt::Alignment left = Qt::AlignLeft | Qt::AlignVCenter;
-  DrawSkinText(painter, kFolderLabel, QStringLiteral("保存至:"), font, kLabelColour, left);
-  // One line: a long path is cut, never wrapped.
-  painter.save();
-  painter.setClipRect(kFolderText);
-  painter.setFont(font);
-  painter.setPen(QColor::fromRgba(kPathColour));
-  painter.drawText(kFolderText, static_cast<int>(left),
-                   QString::fromStdString(FooterPathText(ShownConvertPath())));
-  painter.restore();
+  DrawOneLine(painter, kFolderLabel, QStringLiteral("保存至:"), kLabelColour);
+  DrawOneLine(painter, kFolderText, QString::fromStdString(FooterPathText(ShownConvertPath())),
+              kPathColour);
   const int frame = m_bFolderPressed ? 2 : m_bFolderHover ? 1 : 0;
   DrawImageCell(painter, kFolderIcon, m_openPath, QRect(0, 24 * frame, 24, 24));
 }
 
 void CRightVideoDlg::PaintStatus(QPainter& painter) {
-  const QFont font = SkinFontPoints(kStatusPoints);
   const int count = m_core.DeviceCount();
-  if (count != 0) {
-    DrawSkinText(painter, kCountText, QString::fromStdString(DeviceCountText(count)), font,
-                 kCountColour, Qt::AlignLeft | Qt::AlignVCenter);
-  }
+  if (count != 0)
+    DrawOneLine(painter, kCountText, QString::fromStdString(DeviceCountText(count)), kCountColour);
   DrawImageCell(painter, kAddressIcon, m_ipState, QRect(count != 0 ? 18 : 0, 0, 18, 18));
   const bool pressed = m_bBoxPressed || AddressMenuOpen();
   DrawImageCell(painter, kAddressBox, m_ipCombo, QRect(0, pressed ? 22 : 0, 126, 22));
-  DrawSkinText(painter, kAddressBox.adjusted(8, 0, -20, 0),
-               QString::fromStdString(AddressText(ServiceIp())), font,
-               m_bBoxHover ? kAddressHover : kAddressColour, Qt::AlignLeft | Qt::AlignVCenter);
+  // Left of the box's arrow.
+  DrawOneLine(painter, kAddressBox.adjusted(6, 0, -18, 0),
+              QString::fromStdString(AddressText(ServiceIp())),
+              m_bBoxHover ? kAddressHover : kAddressColour);
 }
 
 }  // namespace brisel
