@@ -21,6 +21,7 @@
 #include "BriselUIFiles/CConvertListItemDlg.h"
 #include "GalleryOutput.h"
 #include "MainWindowGallery.h"
+#include "SharePageViews.h"
 #include "app/AppSettings.h"
 #include "platform/ConverterLocator.h"
 #include "platform/ProgramFolder.h"
@@ -519,6 +520,7 @@ int main(int argc, char** argv) {
   ShadowRing();
   ConversionView();
   gallery::RenderMainWindowViews();
+  RenderSharePageViews();
   std::printf("%d pictures written to %s\n", gallery::Written(), argv[1]);
   return gallery::Written() > 0 ? 0 : 1;
 }
