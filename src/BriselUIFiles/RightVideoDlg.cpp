@@ -4,8 +4,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "BriselUIFiles/CConvertList.h"
 #include "BriselUIFiles/ConvertListCore.h"
-#include "BriselUIFiles/ConvertListPlaceholder.h"
 #include "BriselUIFiles/Transcoder.h"
 #include "BriselUIFiles/VideoWndDlg.h"
 #include "BriselUIFiles/VideoWndList.h"
@@ -124,8 +124,9 @@ CRightVideoDlg::CRightVideoDlg(Service* service, MessageTargetRef mainWindow, QW
   const QRect view = ViewRect();
   m_pSettings = new CSetContentDlg(mainWindow, this);
   m_pSettings->setGeometry(view);
-  m_pConvertList = new CConvertListPlaceholder(Target(), this);
+  m_pConvertList = new CConvertList(Target(), this);
   m_pConvertList->setGeometry(view);
+  m_pConvertList->LoadQueueFile();
   m_pVideoList = new CVideoWndList(service, &m_core, Target(), this);
   m_pVideoList->setGeometry(view);
   m_pVideoList->SetChangedHandler([this] { m_core.RefreshSelection(); });
@@ -162,8 +163,6 @@ void CRightVideoDlg::Shutdown() {
 void CRightVideoDlg::SetBalloonHandler(std::function<void(const std::string&)> handler) {
   m_pVideoList->SetBalloonHandler(std::move(handler));
 }
-
-QWidget* CRightVideoDlg::ConvertListView() const { return m_pConvertList; }
 
 ConvertListCore& CRightVideoDlg::ConvertList() { return m_pConvertList->Core(); }
 

@@ -15,7 +15,7 @@
 
 namespace brisel {
 
-class CConvertListPlaceholder;
+class CConvertList;
 class CKbcButton;
 class CMenuDlg;
 class CMsgBoxDlg;
@@ -67,7 +67,7 @@ class CRightVideoDlg : public QWidget, public MessageReceiver, public RightVideo
 
   RightVideoCore& Core() { return m_core; }
   CVideoWndList* VideoList() const { return m_pVideoList; }
-  QWidget* ConvertListView() const;
+  CConvertList* ConvertListView() const { return m_pConvertList; }
   ConvertListCore& ConvertList();
   CSetContentDlg* SettingsPage() const { return m_pSettings; }
   CMsgBoxDlg* Toast() const { return m_pToast; }
@@ -106,7 +106,7 @@ class CRightVideoDlg : public QWidget, public MessageReceiver, public RightVideo
   RightVideoCore m_core;
   std::map<int, CKbcButton*> m_buttons;
   CSetContentDlg* m_pSettings = nullptr;
-  CConvertListPlaceholder* m_pConvertList = nullptr;
+  CConvertList* m_pConvertList = nullptr;
   CVideoWndList* m_pVideoList = nullptr;
   CMsgBoxDlg* m_pToast = nullptr;
   CMenuDlg* m_pAddressMenu = nullptr;

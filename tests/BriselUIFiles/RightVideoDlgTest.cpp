@@ -6,6 +6,7 @@
 
 #include <sys/stat.h>
 
+#include "BriselUIFiles/CConvertList.h"
 #include "BriselUIFiles/ConvertListCore.h"
 #include "BriselUIFiles/VideoWndCore.h"
 #include "BriselUIFiles/VideoWndDlg.h"
