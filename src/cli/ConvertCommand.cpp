@@ -1,10 +1,7 @@
-#include <langinfo.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <clocale>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <set>
@@ -44,12 +41,6 @@ struct Job {
   bool finished = false;
   int shownProgress = -1;
 };
-
-// MediaInfoLib opens non-ASCII paths only under a UTF-8 character type.
-void UseUtf8CharacterType() {
-  if (std::setlocale(LC_CTYPE, "") && std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0) return;
-  std::setlocale(LC_CTYPE, "C.UTF-8");
-}
 
 class ConvertRun {
  public:
@@ -244,7 +235,6 @@ int RunConvertCommand(const std::vector<std::string>& args) {
   if (files.empty()) return UsageError("convert needs at least one video file");
 
   SignalWatcher::Install();
-  UseUtf8CharacterType();
   BriselVRClientCore core;
   if (!core.PrepareFolders(false))
     std::fprintf(stderr, "briselvr: 配置文件异常 (%s could not be read or created)\n",

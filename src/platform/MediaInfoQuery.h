@@ -18,7 +18,8 @@ inline constexpr const char* kMediaInfoUnavailable = "Unable to load MediaInfo.d
 // Reads the values through libmediainfo, loaded on first use through MediaInfoLib's own
 // dynamic-loading interface. When the library cannot be loaded every value reads
 // "Unable to load MediaInfo.dll" and the next query tries again. Thread-safe: several probes
-// may query at once. Non-ASCII paths need a UTF-8 LC_CTYPE in the process.
+// may query at once. Any path the file system holds works, whatever its bytes and the
+// process's locale.
 MediaValues QueryMediaInfo(const std::string& path);
 
 // Makes the library count as absent (tests); false restores normal loading.

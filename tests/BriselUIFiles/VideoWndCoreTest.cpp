@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <clocale>
+#include <filesystem>
 
 #include "BriselUIFiles/ConvertListItemCore.h"
 #include "BriselUIFiles/JpegImage.h"
@@ -17,9 +17,6 @@
 
 namespace brisel {
 namespace {
-
-// MediaInfoLib opens non-ASCII paths only under a UTF-8 locale, which the programs set.
-const bool kUtf8Locale = std::setlocale(LC_ALL, "C.UTF-8") != nullptr;
 
 constexpr auto kLong = std::chrono::seconds(60);
 
@@ -143,14 +140,32 @@ TEST_F(Probe, WithoutMediaInfoTheValuesSaySoAndTheProbeCompletes) {
     EXPECT_EQ(value, "Unable to load MediaInfo.dll");
 }
 
-TEST_F(Probe, ANonAsciiPathIsMeasuredAndGetsAThumbnail) {
-  ASSERT_TRUE(kUtf8Locale);
-  const std::string clip = Clip("视频/测试 clip.mp4", 16);
-  auto tile = Probed(clip);
-  EXPECT_EQ(tile->DisplayName(), "测试 clip.mp4");
-  EXPECT_EQ(tile->Values().width, "160");
-  EXPECT_NEAR(std::stoi(tile->Values().duration), 16000, 100);
-  EXPECT_EQ(DecodeJpegSize(service.ThumbnailPath(ShareRecord::MakeKey(clip))).width, 128);
+// File names are bytes: text in any script, and bytes that are no text at all, are measured
+// and get a thumbnail like an ASCII name.
+TEST_F(Probe, AnyFileNameIsMeasuredAndGetsAThumbnail) {
+  const std::string reference = Clip("videos/clip.mp4", 16);
+  const MediaValues expected = Probed(reference)->Values();
+  ASSERT_EQ(expected.width, "160");
+  const char* names[] = {
+      "视频/测试 clip.mp4",
+      "videos/cl\xff\xfeip.mp4",  // not UTF-8
+      "videos/\xe8\xa7.mp4",      // a UTF-8 sequence cut short
+  };
+  for (const char* name : names) {
+    SCOPED_TRACE(name);
+    const std::string path = box.Path(name);
+    CreateDirectories(DirName(path));
+    std::filesystem::copy_file(reference, path);
+    auto tile = Probed(path);
+    EXPECT_EQ(tile->RegistrationResult(), SHARE_ADD_OK);
+    EXPECT_EQ(tile->DisplayName(), BaseName(path));
+    const MediaValues v = tile->Values();
+    EXPECT_EQ(v.duration, expected.duration);
+    EXPECT_EQ(v.fileSize, expected.fileSize);
+    EXPECT_EQ(v.width, expected.width);
+    EXPECT_EQ(v.height, expected.height);
+    EXPECT_EQ(DecodeJpegSize(service.ThumbnailPath(ShareRecord::MakeKey(path))).width, 128);
+  }
 }
 
 TEST_F(Probe, RegistrationFollowsTheStateAndHappensOnce) {

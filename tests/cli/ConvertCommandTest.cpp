@@ -65,6 +65,20 @@ TEST_F(ConvertCommandTest, ConvertsARealClipIntoTheDefaultFolder) {
   EXPECT_EQ(sandbox.ReadFile("ConvertList.xml").rfind("<ConvertList><Item0 VideoName=", 0), 0u);
 }
 
+// File names are bytes: a clip whose name is no UTF-8 text is measured and converted like any.
+TEST_F(ConvertCommandTest, AClipWhoseNameIsNotUtf8IsConverted) {
+  const std::string clip = Clip("cl\xff\xfeip.avi", {160, 120, 1});
+  ProcessResult r = Convert({clip});
+  ASSERT_EQ(r.exitCode, 0) << r.output;
+  EXPECT_NE(r.output.find("(3D-1080P, 160x120, "), std::string::npos) << r.output;
+  const std::string output = sandbox.Path("appData/converted/cl\xff\xfeip.mp4");
+  EXPECT_NE(r.output.find("TASK_DONE\t" + output + "\n"), std::string::npos) << r.output;
+  auto media = test::ProbeMedia(output);
+  ASSERT_TRUE(media);
+  EXPECT_EQ(media->videoCodec, "h264");
+  EXPECT_EQ(media->width, 160);
+}
+
 TEST_F(ConvertCommandTest, AFailingConverterFailsTheTask) {
   test::FakeConverter converter(sandbox.Folder(), "fail-after-progress");
   sandbox.WriteFile("ConvertList.xml",
