@@ -27,7 +27,7 @@ done
 "$BUILD_DIR/bin/briselvr" --program-folder "$work/pf" add "${ordinary[@]}" >/dev/null
 "$BUILD_DIR/bin/briselvr" --program-folder "$work/pf" add --converted "${converted[@]}" >/dev/null
 
-"$BUILD_DIR/bin/briselvr" --program-folder "$work/pf" serve --address 127.0.0.1 --quiet \
+"$BUILD_DIR/bin/briselvr" --program-folder "$work/pf" serve --address 127.0.0.1 \
   >"$work/serve.log" 2>&1 &
 serve_pid=$!
 wait_serving "$work/serve.log"

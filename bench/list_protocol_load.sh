@@ -31,7 +31,7 @@ for i in $(seq -w 1 35); do
 done
 "$BUILD_DIR/bin/briselvr" --program-folder "$work/pf" add "${files[@]}" >/dev/null
 
-"$BUILD_DIR/bin/briselvr" --program-folder "$work/pf" serve --address 127.0.0.1 --quiet \
+"$BUILD_DIR/bin/briselvr" --program-folder "$work/pf" serve --address 127.0.0.1 \
   >"$work/serve.log" 2>&1 &
 serve_pid=$!
 wait_serving "$work/serve.log"

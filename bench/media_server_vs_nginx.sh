@@ -41,7 +41,7 @@ head -c "$small_size" /dev/urandom >"$work/www/small.jpg"
 key=$("$BUILD_DIR/bin/briselvr" --program-folder "$work/pf" add "$work/www/big.mp4" | cut -f1)
 cp "$work/www/small.jpg" "$work/pf/file_root/image/$key.jpg"
 
-"$BUILD_DIR/bin/briselvr" --program-folder "$work/pf" serve --address 127.0.0.1 --quiet \
+"$BUILD_DIR/bin/briselvr" --program-folder "$work/pf" serve --address 127.0.0.1 \
   >"$work/serve.log" 2>&1 &
 serve_pid=$!
 wait_serving "$work/serve.log"

@@ -7,9 +7,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 
+#include "BriselDataManager/LogRecorder.h"
 #include "ConService/ClientSlot.h"
 #include "ConService/DlnaServer.h"
 #include "ConService/HeadsetLibrary.h"
@@ -23,6 +23,8 @@
 
 namespace brisel {
 namespace {
+
+constexpr const char* kServiceTag = "ConService\\Service";
 
 std::uint64_t SystemMilliseconds() {
   return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -113,7 +115,7 @@ void Service::LoadShareRecord(const std::string& key) {
                 record.IsWellFormed() && record.name.size() <= kMaxShareNameBytes &&
                 !record.path.empty() && record.path.size() <= kMaxSharePathBytes;
   if (!usable) {
-    std::printf("skip record file %s\n", key.c_str());
+    ServiceDiagnostic("skip record file %s\n", key.c_str());
     return;
   }
   record.hasVideo = record.hasVideo ? 1 : 0;
@@ -122,7 +124,7 @@ void Service::LoadShareRecord(const std::string& key) {
   std::lock_guard<std::mutex> lock(m_mutex);
   ShareList* list = ListOf(record.type);
   if (list->Count() + list->m_nReserved >= kMaxShareRecords) {
-    std::printf("skip record file %s: list %d is full\n", key.c_str(), record.type);
+    ServiceDiagnostic("skip record file %s: list %d is full\n", key.c_str(), record.type);
     return;
   }
   list->Append(std::move(record));
@@ -358,6 +360,7 @@ void Service::UdpLoop(std::string address) {
   auto server = std::make_unique<LanServer>(this, &m_nConnected, m_wakeFd);
   std::string error;
   if (!server->Open(address, &error)) {
+    WriteLog("列表服务未能启动：" + error, kServiceTag);
     ServiceDiagnostic("%s\n", error.c_str());
     Settle(Loop::Udp, false, error);
     m_nLiveLoops.fetch_sub(1);
@@ -383,6 +386,7 @@ void Service::HttpLoop(std::string address) {
   server.SetHeadsetLibrary(&library);
   std::string error;
   if (!server.Start(address, kHttpPort, m_strRoot + "/file_root", &error)) {
+    WriteLog("HTTP服务未能启动：" + error, kServiceTag);
     ServiceDiagnostic("%s\n", error.c_str());
     Settle(Loop::Http, false, error);
     m_nLiveLoops.fetch_sub(1);

@@ -17,7 +17,7 @@ const std::vector<CliCommand>& Commands() {
       {"check-update", "[--download]",
        "ask the update service for a newer version; --download fetches its installer",
        RunCheckUpdateCommand},
-      {"serve", "--address A [--quiet] [--no-dlna]",
+      {"serve", "--address A [--verbose] [--no-dlna]",
        "run the LAN service (and the DLNA media server, unless --no-dlna or DlnaServer=0) on A "
        "until SIGINT or SIGTERM",
        RunServeCommand},

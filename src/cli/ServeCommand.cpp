@@ -17,15 +17,15 @@ namespace brisel::cli {
 
 int RunServeCommand(const std::vector<std::string>& args) {
   std::string address;
-  bool quiet = false;
+  bool verbose = false;
   bool dlna = true;
   for (std::size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--address" && i + 1 < args.size()) {
       address = args[++i];
     } else if (args[i].rfind("--address=", 0) == 0) {
       address = args[i].substr(10);
-    } else if (args[i] == "--quiet") {
-      quiet = true;
+    } else if (args[i] == "--verbose") {
+      verbose = true;
     } else if (args[i] == "--no-dlna") {
       dlna = false;
     } else {
@@ -36,7 +36,9 @@ int RunServeCommand(const std::vector<std::string>& args) {
   if (!Ipv4Address::Parse(address)) return UsageError("serve: not an IPv4 address: " + address);
 
   std::setvbuf(stdout, nullptr, _IOLBF, 0);  // "serving on" reaches a pipe at once
-  SetServiceDiagnosticsEnabled(!quiet);
+  // Connections, requests and broadcasts are shown only on request: a terminal that asked for
+  // them reads them, and a pipe nobody reads merely loses them.
+  SetServiceDiagnosticsEnabled(verbose);
   const int signals = SignalWatcher::Install();
 
   BriselVRClientCore core;
@@ -73,6 +75,7 @@ int RunServeCommand(const std::vector<std::string>& args) {
     if (poll(&p, 1, -1) == 1 && SignalWatcher::TakeSignal() != 0) break;
   }
   core.Shutdown();
+  FlushServiceDiagnostics(std::chrono::milliseconds(500));
   return kExitOk;
 }
 

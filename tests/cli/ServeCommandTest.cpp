@@ -87,6 +87,50 @@ TEST_F(ServeCommandTest, PhoneFindsListsAndStreamsUntilTheSignal) {
   EXPECT_FALSE(after.Connect("127.0.0.1"));
 }
 
+// Standard output is a pipe nobody reads: a flood of list requests is answered all the same.
+// Diagnostics are written only on request, and then dropped while the pipe is full.
+TEST_F(ServeCommandTest, AnUnreadOutputPipeNeverDelaysAListReply) {
+  for (bool verbose : {false, true}) {
+    SCOPED_TRACE(verbose ? "--verbose" : "no options");
+    std::vector<std::string> argv = Argv({"serve", "--address", "127.0.0.1"});
+    if (verbose) argv.push_back("--verbose");
+    ChildProcess child;
+    ASSERT_TRUE(child.Start(argv));
+    std::string output;
+    ASSERT_TRUE(WaitForOutput(child, "serving on 127.0.0.1\n", &output)) << output;
+
+    // Each request is about 55 bytes of diagnostics: 6000 of them fill a pipe five times.
+    test::PhoneClient phone;
+    ASSERT_TRUE(phone.Connect("127.0.0.1"));
+    for (int i = 0; i < 6000; ++i) {
+      const auto start = std::chrono::steady_clock::now();
+      ASSERT_TRUE(phone.RequestList(1, 0, 2000).ok) << "request " << i;
+      ASSERT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2)) << i;
+    }
+    phone.Close();
+    child.Kill(SIGTERM);
+    while (child.Read(&output, 5000, 65536) == ChildProcess::ReadResult::Data) {
+    }
+    ASSERT_TRUE(child.Wait(10000));
+    EXPECT_EQ(child.ExitCode(), 0) << output;
+    const std::size_t dumps = [&] {
+      std::size_t n = 0;
+      for (std::size_t p = output.find("请求数据"); p != std::string::npos;
+           p = output.find("请求数据", p + 1))
+        ++n;
+      return n;
+    }();
+    if (verbose) {
+      EXPECT_GT(dumps, 0u);
+      EXPECT_LT(dumps, 6000u);
+      EXPECT_NE(output.find("diagnostic lines dropped"), std::string::npos);
+    } else {
+      EXPECT_EQ(dumps, 0u);
+      EXPECT_LT(output.size(), 1000u) << output;
+    }
+  }
+}
+
 TEST_F(ServeCommandTest, ServiceThatCannotStartEndsWithAClearMessage) {
   int squatter = test::OpenStreamListener(11718);
   ASSERT_GE(squatter, 0);
