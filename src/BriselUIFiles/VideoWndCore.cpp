@@ -179,6 +179,11 @@ std::string VideoWndCore::ThumbnailPath() const {
   return m_strThumbnailPath;
 }
 
+std::string VideoWndCore::RegistrationError() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_strRegistrationError;
+}
+
 MediaValues VideoWndCore::Values() const {
   std::lock_guard<std::mutex> lock(m_mutex);
   return m_Values;
@@ -196,8 +201,13 @@ void VideoWndCore::ProbeThread() {
   std::string key;
   if (!registered && !m_bStopping && path.size() <= kMaxProbePathBytes) {
     std::uint8_t list = State() == VIDEO_CONVERTED ? SHARE_LIST_CONVERTED : SHARE_LIST_ORDINARY;
-    if (m_pService) m_nRegistration.store(m_pService->AddShareRecord(path, list, &key));
+    std::string error;
+    if (m_pService) m_nRegistration.store(m_pService->AddShareRecord(path, list, &key, &error));
+    // Like a full list, this leaves the video in the library but not offered to phones.
+    if (m_nRegistration.load() == SHARE_ADD_UNWRITABLE)
+      WriteLog("共享记录写入失败：" + path + ": " + error, kVideoWndDlgTag);
     std::lock_guard<std::mutex> lock(m_mutex);
+    m_strRegistrationError = error;
     m_strShareKey = key;
     m_strName = NameOf(path);
     m_strPath = path;
@@ -299,9 +309,11 @@ bool VideoWndCore::Grab(const std::string& videoPath, const std::string& jpegPat
     m_pGrab = nullptr;
     ended = ended || child.Signaled();
   }
-  // A grab that was ended may have left half a picture.
-  if (ended && PathExists(jpegPath)) RemoveFile(jpegPath);
-  return !ended;
+  // A grab that was ended or failed (a full disk, say) may have left half a picture, or an
+  // empty file.
+  const bool failed = ended || child.ExitCode() != 0;
+  if (failed && PathExists(jpegPath)) RemoveFile(jpegPath);
+  return !failed;
 }
 
 bool VideoWndCore::ApplyThumbnail(const std::string& jpegPath) {

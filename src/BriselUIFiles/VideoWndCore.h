@@ -111,9 +111,13 @@ class VideoWndCore {
   std::string ThumbnailPath() const;
   MediaValues Values() const;
   bool Registered() const { return m_bRegistered.load(); }
-  // What AddShareRecord answered (SHARE_ADD_OK, _FULL, _REJECTED), or -1 when the probe did
-  // not register the video (it was registered already, its path was too long, or no probe).
+  // What AddShareRecord answered (SHARE_ADD_OK, _FULL, _REJECTED, _UNWRITABLE), or -1 when the
+  // probe did not register the video (it was registered already, its path was too long, or no
+  // probe).
   int RegistrationResult() const { return m_nRegistration.load(); }
+  // Why the record file could not be written (SHARE_ADD_UNWRITABLE), e.g. "No space left on
+  // device".
+  std::string RegistrationError() const;
 
   int State() const { return m_nState.load(); }
   int PreviousState() const { return m_nPreviousState.load(); }
@@ -136,7 +140,8 @@ class VideoWndCore {
   void ThumbnailThread();
   // Starts the thumbnail thread unless one runs or the object stops; joins a finished one.
   void StartThumbnailThread();
-  // One grab into `jpegPath`; false when it was stopped or the converter could not start.
+  // One grab into `jpegPath`; false (and no file left) when it was stopped, failed or could
+  // not start.
   bool Grab(const std::string& videoPath, const std::string& jpegPath);
   // Has-thumbnail, thumbnail path, loader; true when the picture loaded.
   bool ApplyThumbnail(const std::string& jpegPath);
@@ -152,6 +157,7 @@ class VideoWndCore {
   std::string m_strShareKey;
   std::string m_strName;
   std::string m_strThumbnailPath;
+  std::string m_strRegistrationError;
   MediaValues m_Values;
   ThumbnailLoader m_Loader;
   MessageTargetRef m_RepaintTarget;

@@ -28,6 +28,7 @@
 #include "ConService/HttpRange.h"
 #include "ConService/ListProtocol.h"
 #include "ConService/ShareRecord.h"
+#include "platform/FileSystem.h"
 
 namespace brisel {
 namespace {
@@ -275,6 +276,9 @@ bool MediaServer::Start(const std::string& address, int port, const std::string&
       "-",
       "ssi_pattern",
       "-",
+      // Half-written record files are neither listed nor served.
+      "hide_files_patterns",
+      "**.tmp-??????$",
       "extra_mime_types",
       mimeTypes.c_str(),
       nullptr,
@@ -369,6 +373,7 @@ int MediaServer::Serve(mg_connection* conn) {
   // answered by CivetWeb.
   if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return 0;
   if (uri.size() >= 10 && uri.substr(uri.size() - 10) == ".htpasswd") return 0;
+  if (IsAtomicWriteTemporaryName(uri.substr(uri.rfind('/') + 1))) return 0;  // hidden: 404
 
   int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return 0;  // CivetWeb answers what it cannot open

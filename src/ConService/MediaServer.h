@@ -22,7 +22,8 @@ class HeadsetLibrary;
 // sendfile at the first full socket buffer. Small bodies leave with their header in one write;
 // large ones go by sendfile. Writes (PUT, DELETE, MKCOL, MOVE, COPY) are refused with a
 // digest challenge, since no password file exists. With a headset library set, its paths
-// ("/deovr", "/heresphere" and below) are answered by it, for GET, HEAD and POST.
+// ("/deovr", "/heresphere" and below) are answered by it, for GET, HEAD and POST. Temporary
+// files of record saves are hidden.
 //
 // Thread contract: Start and Stop on one thread (the service's HTTP thread); requests are
 // served on CivetWeb's worker threads, which touch only files, this object's constant fields

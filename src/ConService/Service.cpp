@@ -65,7 +65,8 @@ const ShareList* Service::ListOf(std::uint8_t listType) const {
   return const_cast<Service*>(this)->ListOf(listType);
 }
 
-int Service::AddShareRecord(const std::string& path, std::uint8_t listType, std::string* keyOut) {
+int Service::AddShareRecord(const std::string& path, std::uint8_t listType, std::string* keyOut,
+                            std::string* errorOut) {
   ShareList* list = ListOf(listType);
   std::size_t slash = path.rfind('/');
   if (!list || path.empty() || slash == std::string::npos || path.size() > kMaxSharePathBytes ||
@@ -83,7 +84,14 @@ int Service::AddShareRecord(const std::string& path, std::uint8_t listType, std:
   record.name = std::move(name);
   record.key = ShareRecord::MakeKey(path);
   record.path = path;
-  WriteRecordFile(record);
+  if (!WriteRecordFile(record)) {
+    // A record phones could see now but that would be gone at the next start is not added:
+    // the catalogue in memory stays what file_root holds.
+    if (errorOut) *errorOut = std::strerror(errno);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    --list->m_nReserved;
+    return SHARE_ADD_UNWRITABLE;
+  }
   record.BuildListEntry();
   if (keyOut) *keyOut = record.key;
   std::lock_guard<std::mutex> lock(m_mutex);
@@ -92,17 +100,21 @@ int Service::AddShareRecord(const std::string& path, std::uint8_t listType, std:
   return SHARE_ADD_OK;
 }
 
-void Service::WriteRecordFile(ShareRecord& record) const {
-  if (record.name.empty() || record.path.empty() || record.key.size() != kShareKeyLength) return;
+bool Service::WriteRecordFile(ShareRecord& record) const {
+  if (record.name.empty() || record.path.empty() || record.key.size() != kShareKeyLength)
+    return true;
   record.RetestPresence(ImageFolder());
   const std::string bytes = record.RecordFileBytes();
   const std::string file = RecordFilePath(record.key);
-  if (ReadWholeFile(file, kMaxRecordFileBytes) == bytes) return;
-  if (WriteFileAtomically(file, bytes)) return;
-  // The folder may have gone: make it again and try once more; a record that cannot be
-  // written is still served for this run.
-  CreateDirectories(DirName(file));
-  WriteFileAtomically(file, bytes);
+  if (ReadWholeFile(file, kMaxRecordFileBytes) == bytes) return true;
+  if (WriteFileAtomically(file, bytes)) return true;
+  // The folder may have gone: make it again and try once more.
+  const int first = errno;
+  if (!CreateDirectories(DirName(file))) {
+    errno = first;
+    return false;
+  }
+  return WriteFileAtomically(file, bytes);
 }
 
 void Service::LoadShareRecord(const std::string& key) {
@@ -132,6 +144,8 @@ void Service::LoadShareRecord(const std::string& key) {
 
 void Service::LoadAllShareRecords() {
   const std::string folder = m_strRoot + "/file_root";
+  // Half-written record files of a save that was killed.
+  RemoveAbandonedTemporaryFiles(folder);
   std::vector<std::string> names = ListDirectory(folder);
   std::sort(names.begin(), names.end());
   for (const std::string& name : names) {

@@ -30,8 +30,9 @@ inline constexpr std::uint32_t SERVICE_HTTP_STOP = 1u << 3;
 
 // Results of AddShareRecord.
 inline constexpr int SHARE_ADD_OK = 0;
-inline constexpr int SHARE_ADD_FULL = 1;      // the list already holds 35 records
-inline constexpr int SHARE_ADD_REJECTED = 2;  // bad path, name or list type
+inline constexpr int SHARE_ADD_FULL = 1;        // the list already holds 35 records
+inline constexpr int SHARE_ADD_REJECTED = 2;    // bad path, name or list type
+inline constexpr int SHARE_ADD_UNWRITABLE = 3;  // the record file could not be written
 
 // A copy of both lists, for readers that must not hold the service mutex while they work.
 struct ShareCatalogueSnapshot {
@@ -60,16 +61,20 @@ class Service : public ParserHandler {
 
   // Registers a video: `path` is ANSI text with "/" separators. Rejected (2): an empty path,
   // one without "/", an empty name or one longer than 60 bytes, a path longer than 255 bytes,
-  // a list type other than 1 and 2. Full (1): the list holds 35 records. Added (0): the record
-  // file is written and the key copied to `keyOut`. The same path may be added twice.
-  int AddShareRecord(const std::string& path, std::uint8_t listType, std::string* keyOut = nullptr);
+  // a list type other than 1 and 2. Full (1): the list holds 35 records. Unwritable (3): the
+  // record file could not be written (a full disk, a folder that cannot be written), so the
+  // record is not added either; `errorOut` tells why. Added (0): the record file is written and
+  // the key copied to `keyOut`. The same path may be added twice.
+  int AddShareRecord(const std::string& path, std::uint8_t listType, std::string* keyOut = nullptr,
+                     std::string* errorOut = nullptr);
 
   // Reads the record file of `key` and appends the record to the list its type names. Keys
   // that are not 32 characters, missing files, files that are not well-formed records (longer
   // than 4096 bytes, strings beyond their fields or beyond the limits of an add, type other
   // than 1 and 2) and records for a full list are skipped.
   void LoadShareRecord(const std::string& key);
-  // LoadShareRecord for every file of file_root, in name order.
+  // LoadShareRecord for every file of file_root, in name order, after removing the temporary
+  // files a killed save left there.
   void LoadAllShareRecords();
 
   // Removes the first record of that list whose path is byte-for-byte `path`, with its record
@@ -176,8 +181,9 @@ class Service : public ParserHandler {
   // Serializes with the mutex held.
   const std::string& SerializeLocked(ShareList& list, bool* changed);
   // Writes the record file (nothing for a record without name, path or 32-character key),
-  // re-testing both flags first; an identical file is left alone.
-  void WriteRecordFile(ShareRecord& record) const;
+  // re-testing both flags first; an identical file is left alone. False, with errno telling
+  // why, when the file could not be written.
+  bool WriteRecordFile(ShareRecord& record) const;
 
   mutable std::mutex m_mutex;  // the service mutex
   ShareList m_list1;

@@ -15,7 +15,7 @@
 namespace brisel::cli {
 namespace {
 
-std::string RefusalText(const VideoWndCore& tile, std::uint8_t list) {
+std::string RefusalText(const VideoWndCore& tile, std::uint8_t list, const Service& service) {
   const std::string path = tile.Path();
   switch (tile.RegistrationResult()) {
     case SHARE_ADD_FULL:
@@ -27,6 +27,9 @@ std::string RefusalText(const VideoWndCore& tile, std::uint8_t list) {
       if (path.size() > kMaxSharePathBytes)
         return "the path is longer than " + std::to_string(kMaxSharePathBytes) + " bytes";
       return "refused by the share catalogue";
+    case SHARE_ADD_UNWRITABLE:
+      return "cannot write its record file in " + service.CatalogueRoot() +
+             "/file_root: " + tile.RegistrationError();
     default:
       return "the path is longer than " + std::to_string(kMaxProbePathBytes) + " bytes";
   }
@@ -80,7 +83,7 @@ int RunAddCommand(const std::vector<std::string>& args) {
     tile->StartProbe(path);
     WaitUntil([&] { return tile->WaitProbed(std::chrono::seconds(1)); });
     if (tile->RegistrationResult() != SHARE_ADD_OK) {
-      refuse(file, RefusalText(*tile, list));
+      refuse(file, RefusalText(*tile, list, service));
       continue;
     }
     added.push_back(std::move(tile));

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -73,6 +74,8 @@ bool WriteFileAtomically(const std::string& path, std::string_view data) {
   std::string temp = path + ".tmp-XXXXXX";
   int fd = mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) return false;
+  // Tells RemoveAbandonedTemporaryFiles that this file is being written.
+  flock(fd, LOCK_EX);
   struct stat old;
   mode_t mode = stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
   bool ok = fchmod(fd, mode) == 0 && WriteAll(fd, data) && fsync(fd) == 0;
@@ -120,6 +123,36 @@ std::optional<std::string> ReadWholeFile(const std::string& path, std::uint64_t 
   }
   close(fd);
   return out;
+}
+
+bool IsAtomicWriteTemporaryName(std::string_view name) {
+  constexpr std::string_view kMark = ".tmp-";
+  constexpr std::size_t kRandom = 6;  // mkostemp's XXXXXX
+  if (name.size() < kMark.size() + kRandom + 1) return false;
+  const std::size_t mark = name.size() - kRandom - kMark.size();
+  if (name.substr(mark, kMark.size()) != kMark) return false;
+  for (char c : name.substr(name.size() - kRandom)) {
+    bool alnum = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    if (!alnum) return false;
+  }
+  return true;
+}
+
+int RemoveAbandonedTemporaryFiles(const std::string& folder) {
+  int removed = 0;
+  for (const std::string& name : ListDirectory(folder)) {
+    if (!IsAtomicWriteTemporaryName(name)) continue;
+    const std::string path = folder + "/" + name;
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0) continue;
+    struct stat st;
+    // A writer that is alive holds the lock until it has renamed or removed its file.
+    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+        unlink(path.c_str()) == 0)
+      ++removed;
+    close(fd);
+  }
+  return removed;
 }
 
 bool RemoveFile(const std::string& path) { return unlink(path.c_str()) == 0; }

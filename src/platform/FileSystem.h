@@ -24,10 +24,19 @@ bool CreateDirectoryOne(const std::string& path);
 bool CreateDirectories(const std::string& path);
 
 // Replaces `path` with `data` so that readers see either the old or the new content, never a
-// torn file: a temporary file in the same folder is written, flushed to disk and renamed over
-// the target. On failure the old file is untouched, the temporary file removed and false
-// returned (with errno describing the failure).
+// torn file: a temporary file "<path>.tmp-XXXXXX" in the same folder is written, flushed to
+// disk and renamed over the target; the writer holds a lock on it meanwhile. On failure the
+// old file is untouched, the temporary file removed and false returned (with errno describing
+// the failure).
 bool WriteFileAtomically(const std::string& path, std::string_view data);
+
+// True for a name WriteFileAtomically gives its temporary files: "*.tmp-" and six letters or
+// digits.
+bool IsAtomicWriteTemporaryName(std::string_view name);
+
+// Removes the temporary files of WriteFileAtomically that a killed process left in `folder`
+// (not those a live writer still holds); returns how many went.
+int RemoveAbandonedTemporaryFiles(const std::string& folder);
 
 // Whole content of a file, or nothing when it cannot be read. `maxBytes` bounds what is read;
 // a longer file gives nothing.

@@ -109,7 +109,10 @@ TEST_F(MediaServerTest, RangesAreAnsweredCorrectly) {
 TEST_F(MediaServerTest, ThumbnailsListingsAndPlainFiles) {
   const std::string key = Share("a.mp4");
   sandbox.WriteFile("file_root/readme.txt", "plain text, no magic");
+  // Half a record file, as a save that is going on (or was killed) holds it.
+  sandbox.WriteFile("file_root/" + key + ".tmp-Ab12Cd", "qmtk half");
   Start();
+  EXPECT_EQ(HttpRequest("GET", "/" + key + ".tmp-Ab12Cd").status, 404);
   EXPECT_EQ(HttpRequest("GET", "/image/" + key + ".jpg").status, 404);
   sandbox.WriteFile("file_root/image/" + key + ".jpg", "\xff\xd8jpeg");
   HttpReply thumbnail = HttpRequest("GET", "/image/" + key + ".jpg");
@@ -125,6 +128,7 @@ TEST_F(MediaServerTest, ThumbnailsListingsAndPlainFiles) {
   EXPECT_EQ(root.status, 200);
   EXPECT_NE(root.body.find(key), std::string::npos);
   EXPECT_NE(root.body.find("image/"), std::string::npos);
+  EXPECT_EQ(root.body.find(".tmp-"), std::string::npos);
   HttpReply folder = HttpRequest("GET", "/image");
   EXPECT_EQ(folder.status, 301);
   EXPECT_EQ(folder.Header("Location"), "/image/");
@@ -132,6 +136,7 @@ TEST_F(MediaServerTest, ThumbnailsListingsAndPlainFiles) {
   HttpReply dav = HttpRequest("PROPFIND", "/", {"Depth: 1"});
   EXPECT_EQ(dav.status, 207);
   EXPECT_NE(dav.body.find(key), std::string::npos);
+  EXPECT_EQ(dav.body.find(".tmp-"), std::string::npos);
   EXPECT_EQ(HttpRequest("OPTIONS", "/").status, 200);
   EXPECT_EQ(HttpRequest("GET", "/" + std::string(32, '0')).status, 404);
 }

@@ -1,6 +1,11 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <thread>
 #include <vector>
 
@@ -119,6 +124,45 @@ TEST_F(ShareCatalogueTest, ListHoldsAtMost35RecordsEvenUnderConcurrentAdds) {
   EXPECT_EQ(service.AddShareRecord("/v/another", 2), SHARE_ADD_OK);  // the other list has room
   EXPECT_TRUE(service.RemoveShareRecord(1, "/v/t0_0"));
   EXPECT_EQ(service.AddShareRecord("/v/another", 1), SHARE_ADD_OK);
+}
+
+// A record whose file cannot be written (the disk is full) is not added: phones never see a
+// video that the next start would lose, and nothing half-written stays in file_root.
+TEST_F(ShareCatalogueTest, ARecordThatCannotBeWrittenIsNotAdded) {
+  Service service;
+  const std::string a = Video("a.mp4");
+  std::string key, error;
+  {
+    test::FileSizeLimit fullDisk(10);
+    EXPECT_EQ(service.AddShareRecord(a, 1, &key, &error), SHARE_ADD_UNWRITABLE);
+  }
+  EXPECT_EQ(key, "");
+  EXPECT_EQ(error, std::strerror(EFBIG));
+  EXPECT_EQ(service.ShareRecordCount(1), 0u);
+  EXPECT_EQ(service.SerializeList(1), std::string(4, '\0'));
+  EXPECT_EQ(ListDirectory(sandbox.Path("file_root")), std::vector<std::string>{"image"});
+  // The failed add took no place in the list: it can be made again once there is room.
+  EXPECT_EQ(service.AddShareRecord(a, 1, &key), SHARE_ADD_OK);
+  EXPECT_EQ(key, ShareRecord::MakeKey(a));
+  EXPECT_EQ(service.ShareRecordCount(1), 1u);
+}
+
+// A save killed between writing its temporary file and renaming it leaves "<key>.tmp-XXXXXX";
+// the next start removes it, but never the file of a save still going on.
+TEST_F(ShareCatalogueTest, TheNextStartRemovesWhatAKilledSaveLeft) {
+  const std::string key = ShareRecord::MakeKey(Video("a.mp4"));
+  const std::string abandoned = sandbox.WriteFile("file_root/" + key + ".tmp-Ab12Cd", "half");
+  const std::string writing = sandbox.WriteFile("file_root/" + key + ".tmp-Zz9xY0", "half");
+  const std::string notOurs = sandbox.WriteFile("file_root/notes.tmp-1", "user");
+  int held = open(writing.c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_TRUE(held >= 0 && flock(held, LOCK_EX) == 0);  // as WriteFileAtomically holds it
+  Service service;
+  service.LoadAllShareRecords();
+  close(held);
+  EXPECT_FALSE(PathExists(abandoned));
+  EXPECT_TRUE(PathExists(writing));
+  EXPECT_TRUE(PathExists(notOurs));
+  EXPECT_EQ(service.ShareRecordCount(1), 0u);
 }
 
 TEST_F(ShareCatalogueTest, RemoveDeletesRecordFileAndThumbnailUnlessATwinRemains) {

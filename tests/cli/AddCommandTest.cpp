@@ -4,6 +4,7 @@
 
 #include "BriselUIFiles/JpegImage.h"
 #include "ConService/ShareRecord.h"
+#include "platform/ChildProcess.h"
 #include "platform/FileSystem.h"
 #include "support/LavfiClip.h"
 #include "support/ProcessHelpers.h"
@@ -87,6 +88,55 @@ TEST(BriselvrAdd, RefusedFilesAreNamedOnStandardErrorAndExitWithOne) {
   }
   EXPECT_EQ(test::RunBriselvr(box.Folder(), {"add"}).exitCode, 2);
   EXPECT_EQ(test::RunBriselvr(box.Folder(), {"add", "--bogus", ok}).exitCode, 2);
+}
+
+// On a full disk the record cannot be written, so nothing is added: the command says why and
+// exits with 1, `list` shows nothing and file_root holds nothing of the video (no record, no
+// empty thumbnail). The disk is a small tmpfs, filled up, in a mount namespace of its own;
+// where such a namespace cannot be made, a file-size limit stands in for the full disk.
+TEST(BriselvrAdd, AFullDiskAddsNothingAndSaysSo) {
+  test::Sandbox box;
+  const std::string clip = Clip(box, "clips/clip.mp4", 16);
+  CreateDirectories(box.Path("file_root/image"));
+  const char* script =
+      "root=\"$0/file_root\"\n"
+      "mount -t tmpfs -o size=64k tmpfs \"$root\" && mkdir \"$root/image\" || exit 99\n"
+      "head -c 1048576 /dev/zero > \"$root/filler\" 2>/dev/null\n"
+      "\"$1\" --program-folder \"$0\" add \"$2\"; echo \"add exit $?\"\n"
+      "\"$1\" --program-folder \"$0\" list; echo \"list exit $?\"\n"
+      "cd \"$root\" && find . -mindepth 1 | sort\n";
+  ProcessResult r = RunProcess({"unshare", "--mount", "sh", "-c", script, box.Folder(),
+                                test::BuiltProgram("briselvr"), clip},
+                               60000);
+  std::string added, listed, left;
+  if (r.exitCode == 0) {
+    added = r.output.substr(0, r.output.find("list exit"));
+    listed = r.output.substr(added.size(), r.output.find("./") - added.size());
+    left = r.output.substr(r.output.find("./"));
+    EXPECT_NE(added.find("No space left on device"), std::string::npos) << added;
+    EXPECT_EQ(left, "./filler\n./image\n");
+  } else {
+    std::printf("no mount namespace here (%s): a file-size limit fills the disk\n",
+                r.output.c_str());
+    ProcessResult add, list;
+    {
+      test::FileSizeLimit fullDisk(16);
+      add = test::RunBriselvr(box.Folder(), {"add", clip}, 60000);
+    }
+    list = test::RunBriselvr(box.Folder(), {"list"});
+    added = add.output + "add exit " + std::to_string(add.exitCode) + "\n";
+    listed = list.output + "list exit " + std::to_string(list.exitCode) + "\n";
+    EXPECT_NE(added.find("File too large"), std::string::npos) << added;
+    EXPECT_EQ(ListDirectory(box.Path("file_root")), std::vector<std::string>{"image"});
+    EXPECT_TRUE(ListDirectory(box.Path("file_root/image")).empty());
+  }
+  EXPECT_NE(added.find("briselvr: " + clip + ": cannot write its record file in " +
+                       box.Path("file_root") + ": "),
+            std::string::npos)
+      << added;
+  EXPECT_NE(added.find("add exit 1\n"), std::string::npos) << added;
+  EXPECT_EQ(added.find(ShareRecord::MakeKey(clip)), std::string::npos) << added;
+  EXPECT_EQ(listed, "list exit 0\n");
 }
 
 }  // namespace
