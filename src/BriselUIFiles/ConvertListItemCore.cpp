@@ -7,6 +7,7 @@
 
 #include "BriselDataManager/LogRecorder.h"
 #include "BriselUIFiles/ConvertStatus.h"
+#include "BriselUIFiles/ConversionOutput.h"
 #include "BriselUIFiles/Transcoder.h"
 #include "app/AppSettings.h"
 #include "platform/ChildProcess.h"
@@ -101,21 +102,32 @@ bool ConvertListItemCore::StartConversion() {
 }
 
 void ConvertListItemCore::TranscodeThread(RunSpec spec) {
-  const std::string encoder = AacEncoderFor(spec.converter);
-  const std::vector<std::string> argv =
-      TranscodeArguments(spec.converter, encoder, spec.source, spec.profile, spec.output);
-  // The converter refuses to overwrite; such a file is never ours to delete.
-  const bool outputExisted = PathExists(spec.output);
+  // Runs that were killed together with their program left working files nobody else
+  // deletes.
+  ConversionOutput::RemoveAbandoned();
+  // A file at the output path is never ours to replace or delete.
+  if (PathExists(spec.output)) {
+    FinishRun(spec, false, "the output file already exists: " + spec.output, "", nullptr);
+    return;
+  }
   // The output folder may be missing: a chosen folder may have been removed since start-up.
   const std::string folder = DirName(spec.output);
   if (!folder.empty() && !IsDirectory(folder)) CreateDirectories(folder);
+  std::string error;
+  std::unique_ptr<ConversionOutput> output = ConversionOutput::Claim(spec.output, &error);
+  if (!output) {
+    FinishRun(spec, false, error, "", nullptr);
+    return;
+  }
+  const std::string encoder = AacEncoderFor(spec.converter);
+  const std::vector<std::string> argv =
+      TranscodeArguments(spec.converter, encoder, spec.source, spec.profile, output->WorkingPath());
   WriteLog("转码开始：" + CommandLineText(argv), kConvertListItemTag);
 
   ChildProcess child;
-  std::string error;
   if (!child.Start(argv, &error)) {
     const char* box = error.rfind("pipe", 0) == 0 ? kPipeFailedText : kSpawnFailedText;
-    FinishRun(spec, false, std::string(box) + " (" + error + ")", box, outputExisted);
+    FinishRun(spec, false, std::string(box) + " (" + error + ")", box, output.get());
     return;
   }
 
@@ -125,7 +137,7 @@ void ConvertListItemCore::TranscodeThread(RunSpec spec) {
     if (m_bStopRequested) {
       child.Kill(SIGKILL);
       child.Wait(-1);
-      OnTranscodeCancelled(spec, outputExisted);
+      OnTranscodeCancelled(spec, output.get());
       return;
     }
     std::string chunk;
@@ -144,13 +156,13 @@ void ConvertListItemCore::TranscodeThread(RunSpec spec) {
     if (m_bStopRequested) {
       child.Kill(SIGKILL);
       child.Wait(-1);
-      OnTranscodeCancelled(spec, outputExisted);
+      OnTranscodeCancelled(spec, output.get());
       return;
     }
   }
 
   const int exitCode = child.ExitCode();
-  const bool completed = progressSeen && exitCode == 0;
+  bool completed = progressSeen && exitCode == 0;
   std::string reason;
   if (!completed) {
     if (child.Signaled()) {
@@ -163,17 +175,19 @@ void ConvertListItemCore::TranscodeThread(RunSpec spec) {
     std::string last = LastLine(tail);
     if (!last.empty()) reason += ": " + last;
   }
-  FinishRun(spec, completed, reason, "", outputExisted);
+  FinishRun(spec, completed, reason, "", output.get());
 }
 
-void ConvertListItemCore::FinishRun(const RunSpec& spec, bool completed, const std::string& reason,
-                                    const char* boxText, bool outputExisted) {
-  if (!completed && !outputExisted) RemoveFile(spec.output);  // partial output of this run
+void ConvertListItemCore::FinishRun(const RunSpec& spec, bool completed, std::string reason,
+                                    const char* boxText, ConversionOutput* output) {
   bool stopFirst;
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     stopFirst = m_bStopRequested;
     if (!stopFirst) {
+      // The converted file takes its name only now, so nobody ever sees half of it there.
+      if (completed && output && !output->Commit(&reason)) completed = false;
+      if (!completed && output) output->Discard();
       if (completed) {
         m_bProgressVisible = false;
         m_nState = TASK_DONE;
@@ -185,7 +199,7 @@ void ConvertListItemCore::FinishRun(const RunSpec& spec, bool completed, const s
     }
   }
   if (stopFirst) {
-    OnTranscodeCancelled(spec, outputExisted);
+    OnTranscodeCancelled(spec, output);
   } else if (completed) {
     WriteLog("转码完成：" + spec.output, kConvertListItemTag);
     PostTo(m_pList, MakeTaskStatus(CONVERT_COMPLETED, m_strTaskId));
@@ -196,9 +210,9 @@ void ConvertListItemCore::FinishRun(const RunSpec& spec, bool completed, const s
   }
 }
 
-void ConvertListItemCore::OnTranscodeCancelled(const RunSpec& spec, bool outputExisted) {
+void ConvertListItemCore::OnTranscodeCancelled(const RunSpec& spec, ConversionOutput* output) {
   m_nProgress = 0;
-  if (!outputExisted) RemoveFile(spec.output);
+  if (output) output->Discard();  // the partial output of this run
   bool exitStop;
   {
     std::lock_guard<std::mutex> lock(m_mutex);

@@ -30,6 +30,8 @@
 
 namespace brisel {
 
+class ConversionOutput;
+
 inline constexpr const char* kConvertListItemTag = "BriselUIFiles\\ConvertListItemDlg";
 
 // Message-box texts of runs that could not start.
@@ -59,8 +61,8 @@ class ConvertListItemCore {
   bool StartConversion();
 
   // Asks a running transcoder to stop: it ends only its own converter process, deletes the
-  // partial output (never a file that existed before the run), sets TASK_CANCELLED and posts
-  // CONVERT_REMOVED to the list. False when no transcoder runs.
+  // partial output (the run's working file; a file at the output path is never touched), sets
+  // TASK_CANCELLED and posts CONVERT_REMOVED to the list. False when no transcoder runs.
   bool RequestStop();
 
   // StopAll's step for a task in TASK_CONVERTING: requests the stop and sets
@@ -126,10 +128,11 @@ class ConvertListItemCore {
     OutputProfile profile;
   };
   void TranscodeThread(RunSpec spec);
-  // The run's end: state 3 or 9 and its notifications, unless a stop came first.
-  void FinishRun(const RunSpec& spec, bool completed, const std::string& reason,
-                 const char* boxText, bool outputExisted);
-  void OnTranscodeCancelled(const RunSpec& spec, bool outputExisted);
+  // The run's end: the converted file named (or the working file discarded), state 3 or 9 and
+  // its notifications, unless a stop came first. `output` is null when none was claimed.
+  void FinishRun(const RunSpec& spec, bool completed, std::string reason, const char* boxText,
+                 ConversionOutput* output);
+  void OnTranscodeCancelled(const RunSpec& spec, ConversionOutput* output);
   void MarkDoneLocked();
 
   const std::string m_strTaskId;

@@ -3,13 +3,15 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <thread>
 
@@ -25,48 +27,121 @@ ChildProcess::~ChildProcess() {
   if (outFd_ >= 0) close(outFd_);
 }
 
+namespace {
+
+// Moves a descriptor of ours above the three standard ones, so that setting up the child's
+// stdin, stdout and stderr never overwrites it.
+int AboveStandardDescriptors(int fd) {
+  if (fd < 0 || fd > 2) return fd;
+  int moved = fcntl(fd, F_DUPFD_CLOEXEC, 3);
+  close(fd);
+  return moved;
+}
+
+// The program execvp would run: argv[0] itself when it holds a "/", else the first
+// executable file of that name in PATH. Empty (with errno) when there is none.
+std::string ResolveProgram(const std::string& name) {
+  if (name.find('/') != std::string::npos) return name;
+  const char* path = std::getenv("PATH");
+  std::string dirs = path && *path ? path : "/usr/local/bin:/usr/bin:/bin";
+  int error = ENOENT;
+  std::size_t start = 0;
+  for (;;) {
+    std::size_t end = dirs.find(':', start);
+    std::string dir = dirs.substr(start, end == std::string::npos ? end : end - start);
+    std::string candidate = (dir.empty() ? std::string(".") : dir) + "/" + name;
+    struct stat st;
+    if (stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+      if (access(candidate.c_str(), X_OK) == 0) return candidate;
+      error = EACCES;
+    }
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  errno = error;
+  return {};
+}
+
+// In the forked child: only async-signal-safe calls until exec.
+[[noreturn]] void RunChild(const char* program, char* const* args, pid_t parent, int stdinFd,
+                           int outFd, int statusFd) {
+  // The program's death must not leave the child running: the kernel sends SIGKILL when the
+  // thread that forked ends. A parent that died before the request took hold is noticed here.
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (getppid() != parent) _exit(127);
+  setpgid(0, 0);
+  struct sigaction defaults {};
+  defaults.sa_handler = SIG_DFL;
+  for (int s : {SIGPIPE, SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGCHLD})
+    sigaction(s, &defaults, nullptr);
+  sigset_t none;
+  sigemptyset(&none);
+  sigprocmask(SIG_SETMASK, &none, nullptr);
+  if (dup2(stdinFd, 0) < 0 || dup2(outFd, 1) < 0 || dup2(outFd, 2) < 0) {
+    int e = errno;
+    [[maybe_unused]] ssize_t n = write(statusFd, &e, sizeof e);
+    _exit(127);
+  }
+  execve(program, args, environ);
+  int e = errno;
+  [[maybe_unused]] ssize_t n = write(statusFd, &e, sizeof e);
+  _exit(127);
+}
+
+}  // namespace
+
 bool ChildProcess::Start(const std::vector<std::string>& argv, std::string* error) {
   auto fail = [&](const std::string& what, int err) {
     if (error) *error = what + ": " + std::strerror(err);
     return false;
   };
   if (argv.empty() || pid_ > 0) return fail("spawn", EINVAL);
-  int fds[2];
-  if (pipe2(fds, O_CLOEXEC) != 0) return fail("pipe", errno);
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
-  posix_spawn_file_actions_adddup2(&actions, fds[1], 2);
-
-  posix_spawnattr_t attr;
-  posix_spawnattr_init(&attr);
-  sigset_t noSignals, defaults;
-  sigemptyset(&noSignals);
-  sigemptyset(&defaults);
-  for (int s : {SIGPIPE, SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGCHLD}) sigaddset(&defaults, s);
-  posix_spawnattr_setsigmask(&attr, &noSignals);
-  posix_spawnattr_setsigdefault(&attr, &defaults);
-  posix_spawnattr_setpgroup(&attr, 0);
-  posix_spawnattr_setflags(&attr,
-                           POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
-
+  // Everything the child needs is made before the fork: afterwards it may not allocate.
+  const std::string program = ResolveProgram(argv[0]);
+  if (program.empty()) return fail("spawn " + argv[0], errno);
   std::vector<char*> args;
   for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
-  pid_t pid = -1;
-  int rc = posix_spawnp(&pid, args[0], &actions, &attr, args.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attr);
-  close(fds[1]);
-  if (rc != 0) {
-    close(fds[0]);
-    return fail("spawn " + argv[0], rc);
+
+  int out[2], status[2];
+  if (pipe2(out, O_CLOEXEC) != 0) return fail("pipe", errno);
+  if (pipe2(status, O_CLOEXEC) != 0) {
+    int e = errno;
+    close(out[0]);
+    close(out[1]);
+    return fail("pipe", e);
+  }
+  int devNull = AboveStandardDescriptors(open("/dev/null", O_RDONLY | O_CLOEXEC));
+  out[1] = AboveStandardDescriptors(out[1]);
+  status[1] = AboveStandardDescriptors(status[1]);
+
+  const pid_t parent = getpid();
+  pid_t pid = devNull >= 0 && out[1] >= 0 && status[1] >= 0 ? fork() : -1;
+  if (pid == 0) RunChild(program.c_str(), args.data(), parent, devNull, out[1], status[1]);
+  const int forkError = errno;
+  for (int fd : {devNull, out[1], status[1]})
+    if (fd >= 0) close(fd);
+  if (pid < 0) {
+    close(out[0]);
+    close(status[0]);
+    return fail("spawn " + argv[0], forkError);
+  }
+  // The status pipe closes on a successful exec; otherwise it carries the child's errno.
+  int childError = 0;
+  ssize_t n;
+  do {
+    n = read(status[0], &childError, sizeof childError);
+  } while (n < 0 && errno == EINTR);
+  close(status[0]);
+  if (n == sizeof childError) {
+    close(out[0]);
+    while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+    }
+    return fail("spawn " + argv[0], childError);
   }
   std::lock_guard<std::mutex> lock(mutex_);
   pid_ = pid;
-  outFd_ = fds[0];
+  outFd_ = out[0];
   reaped_ = false;
   return true;
 }

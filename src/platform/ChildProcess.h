@@ -9,13 +9,16 @@
 
 namespace brisel {
 
-// A child process started with posix_spawn: stdin is /dev/null, stdout and stderr share one
-// pipe that the parent reads. The child gets its own process group (so a Ctrl+C in the
-// terminal reaches the program, which then ends its children itself) and default signal
-// dispositions. Ending it addresses only its own pid.
+// A child process: stdin is /dev/null, stdout and stderr share one pipe that the parent
+// reads. The child gets its own process group (so a Ctrl+C in the terminal reaches the
+// program, which then ends its children itself) and default signal dispositions. Ending it
+// addresses only its own pid. It never outlives the program: the kernel kills it (SIGKILL)
+// when the thread that started it ends, which includes the whole process being killed.
 //
-// Thread contract: one thread reads and waits; Kill() may be called from any thread, and
-// never signals a pid that has already been reaped.
+// Thread contract: the thread that calls Start must live as long as the child is meant to
+// run (every user waits for its child on that thread, or starts it on the UI thread); one
+// thread reads and waits; Kill() may be called from any thread, and never signals a pid that
+// has already been reaped.
 class ChildProcess {
  public:
   ChildProcess() = default;

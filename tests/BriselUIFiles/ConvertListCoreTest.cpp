@@ -205,7 +205,7 @@ TEST_F(ConvertListCoreTest, ThreeRequestsWhileIdleRunOneAfterAnother) {
   EXPECT_EQ(PageNotes(), "2:/src/a.avi 1:/src/b.avi 1:/src/c.avi");
   EXPECT_TRUE(queue->IsAnyConverting());
 
-  sandbox.WriteFile("out/a.mp4.release", "0");
+  ASSERT_TRUE(converter.Release("/src/a.avi", 0));
   ASSERT_TRUE(Pump([&] { return Row("b")->State() == TASK_CONVERTING; }));
   EXPECT_EQ(Order(), "b(2) c(1) a(3)");
   // The transcoder reports the completion (with both paths) from its own thread; the
@@ -227,7 +227,7 @@ TEST_F(ConvertListCoreTest, ThreeRequestsWhileIdleRunOneAfterAnother) {
   page->Clear();
   EXPECT_EQ(Task("a")->VideoPath, sandbox.Path("out/a.mp4"));
 
-  sandbox.WriteFile("out/b.mp4.release", "1");
+  ASSERT_TRUE(converter.Release("/src/b.avi", 1));
   ASSERT_TRUE(Pump([&] { return Row("c")->State() == TASK_CONVERTING; }));
   EXPECT_EQ(Order(), "c(2) b(9) a(3)");
   EXPECT_EQ(PageNotes(), "9:/src/b.avi 2:/src/c.avi");

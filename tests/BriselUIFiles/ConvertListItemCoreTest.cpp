@@ -140,26 +140,28 @@ TEST_F(ConvertListItemCoreTest, RunsTheConverterWithTheTasksCommandLine) {
   auto row = FakeRow("a b.avi");
   ASSERT_TRUE(row->StartConversion());
   ASSERT_TRUE(row->WaitForTranscoder(10s));
-  const std::vector<std::string> expected = {"-i",
-                                             row->SourcePath(),
-                                             "-acodec",
-                                             "libfdk_aac",
-                                             "-ar",
-                                             "44100",
-                                             "-b:a",
-                                             "128K",
-                                             "-ac",
-                                             "2",
-                                             "-vcodec",
-                                             "libx264",
-                                             "-r",
-                                             "24000/1001",
-                                             "-s",
-                                             "1280x720",
-                                             "-b:v",
-                                             "4000K",
-                                             sandbox.Path("out/a b.mp4")};
-  EXPECT_EQ(converter.Args(), expected);
+  const std::vector<std::string> expected = {"-i",      row->SourcePath(),
+                                             "-acodec", "libfdk_aac",
+                                             "-ar",     "44100",
+                                             "-b:a",    "128K",
+                                             "-ac",     "2",
+                                             "-vcodec", "libx264",
+                                             "-r",      "24000/1001",
+                                             "-s",      "1280x720",
+                                             "-b:v",    "4000K"};
+  std::vector<std::string> args = converter.Args();
+  ASSERT_EQ(args.size(), expected.size() + 1);
+  // The converter writes a working file beside the output, which takes the output's name
+  // once the run has completed.
+  const std::string working = args.back();
+  args.pop_back();
+  EXPECT_EQ(args, expected);
+  EXPECT_EQ(DirName(working), sandbox.Path("out"));
+  EXPECT_EQ(BaseName(working).rfind(".brisel-part-", 0), 0u) << working;
+  EXPECT_EQ(working.substr(working.size() - 4), ".mp4");
+  EXPECT_EQ(row->State(), TASK_DONE);
+  EXPECT_FALSE(PathExists(working));
+  EXPECT_EQ(sandbox.ReadFile("out/a b.mp4"), "complete");
 }
 
 TEST_F(ConvertListItemCoreTest, CreatesAMissingOutputFolder) {
@@ -180,7 +182,7 @@ TEST_F(ConvertListItemCoreTest, ShowsProgressWhileRunning) {
   EXPECT_TRUE(test::WaitFor([&] { return row->Progress() == 50; }));
   EXPECT_EQ(row->State(), TASK_CONVERTING);
   EXPECT_TRUE(row->ProgressVisible());
-  sandbox.WriteFile("out/clip.mp4.release", "0");
+  ASSERT_TRUE(converter.Release(row->SourcePath(), 0));
   ASSERT_TRUE(row->WaitForTranscoder(10s));
   EXPECT_EQ(row->State(), TASK_DONE);
 }
@@ -227,13 +229,17 @@ TEST_F(ConvertListItemCoreTest, StopEndsOnlyItsOwnConverter) {
     test::FakeConverter converter(sandbox.Folder(), mode);
     auto row = FakeRow(std::string(mode) + ".avi");
     ASSERT_TRUE(row->StartConversion());
-    ASSERT_TRUE(test::WaitFor([&] { return PathExists(row->OutputPath()); }));
+    // The partial output the converter has written so far.
+    const std::string partial = converter.OutputOfRun(row->SourcePath());
+    ASSERT_FALSE(partial.empty());
+    ASSERT_TRUE(test::WaitFor([&] { return PathExists(partial); }));
     pid_t pid = converter.Pid();
     ASSERT_TRUE(test::ProcessAlive(pid));
     ASSERT_TRUE(row->RequestStop());
     ASSERT_TRUE(row->WaitForTranscoder(5s));
     EXPECT_EQ(row->State(), TASK_CANCELLED);
     EXPECT_EQ(row->Progress(), 0);
+    EXPECT_FALSE(PathExists(partial));
     EXPECT_FALSE(PathExists(row->OutputPath()));
     EXPECT_FALSE(test::ProcessAlive(pid));
     ASSERT_TRUE(list->WaitForCount(1, 5s, WM_CONVERT_STATUS));
@@ -244,16 +250,19 @@ TEST_F(ConvertListItemCoreTest, StopEndsOnlyItsOwnConverter) {
   bystander.Kill(SIGKILL);
 }
 
-TEST_F(ConvertListItemCoreTest, StopNeverDeletesAFileThatExistedBefore) {
-  test::FakeConverter converter(sandbox.Folder(), "hang");
+// A file at the output path is never the program's to replace or delete: the task fails
+// without starting the converter.
+TEST_F(ConvertListItemCoreTest, AFileAtTheOutputPathIsNeverTouched) {
+  test::FakeConverter converter(sandbox.Folder(), "ok");
   auto row = FakeRow("clip.avi");
   sandbox.WriteFile("out/clip.mp4", "earlier file");
   ASSERT_TRUE(row->StartConversion());
-  ASSERT_TRUE(test::WaitFor([&] { return test::ProcessAlive(converter.Pid()); }));
-  ASSERT_TRUE(row->RequestStop());
   ASSERT_TRUE(row->WaitForTranscoder(5s));
-  EXPECT_EQ(row->State(), TASK_CANCELLED);
+  EXPECT_EQ(row->State(), TASK_FAILED);
+  EXPECT_NE(row->FailureReason().find("already exists"), std::string::npos);
+  EXPECT_EQ(converter.Pid(), -1);
   EXPECT_EQ(sandbox.ReadFile("out/clip.mp4"), "earlier file");
+  EXPECT_EQ(ListDirectory(sandbox.Path("out")), std::vector<std::string>{"clip.mp4"});
 }
 
 TEST_F(ConvertListItemCoreTest, InterruptForExitKeepsTheTaskAndPostsNothing) {

@@ -131,6 +131,37 @@ TEST_F(ConvertCommandTest, InterruptStopsTheRunningTaskAndDropsTheWaitingOnes) {
   EXPECT_FALSE(PathExists(sandbox.Path("appData/converted/b.mp4")));
 }
 
+// kill -9 leaves the command no chance to end its converter: the kernel ends it at once. The
+// killed run's partial output does not keep the video from being converted again.
+TEST_F(ConvertCommandTest, AKilledRunLeavesNoConverterAndDoesNotBlockTheNext) {
+  const std::string clip = Clip("clip.avi", {320, 240, 40});
+  ChildProcess cli;
+  ASSERT_TRUE(cli.Start(
+      {test::BuiltProgram("briselvr"), "--program-folder", sandbox.Folder(), "convert", clip}));
+  // Once the converter reports progress, it has written part of its output.
+  std::string output;
+  auto deadline = std::chrono::steady_clock::now() + 60s;
+  while (output.find("): 0 %") == std::string::npos ||
+         output.find(" %", output.find("): 0 %") + 6) == std::string::npos) {
+    ASSERT_LT(std::chrono::steady_clock::now(), deadline) << output;
+    ASSERT_NE(cli.Read(&output, 100), ChildProcess::ReadResult::End) << output;
+  }
+  const std::vector<pid_t> converters = test::ChildProcessesOf(cli.Pid(), {clip});
+  ASSERT_EQ(converters.size(), 1u);
+  cli.Kill(SIGKILL);
+  ASSERT_TRUE(cli.Wait(5000));
+  EXPECT_TRUE(test::WaitFor([&] { return !test::ProcessAlive(converters[0]); }, 2s));
+
+  ProcessResult again = Convert({clip});
+  ASSERT_EQ(again.exitCode, 0) << again.output;
+  const std::string converted = sandbox.Path("appData/converted/clip.mp4");
+  EXPECT_NE(again.output.find("TASK_DONE\t" + converted + "\n"), std::string::npos) << again.output;
+  auto media = test::ProbeMedia(converted);
+  ASSERT_TRUE(media);
+  EXPECT_NEAR(media->duration, 40, 1);
+  EXPECT_EQ(ListDirectory(sandbox.Path("appData/converted")), std::vector<std::string>{"clip.mp4"});
+}
+
 TEST_F(ConvertCommandTest, BadArguments) {
   EXPECT_EQ(Convert({}).exitCode, 2);
   EXPECT_EQ(Convert({"--fast"}).exitCode, 2);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -7,6 +8,7 @@
 #include <thread>
 
 #include "platform/ChildProcess.h"
+#include "support/FakeConverter.h"
 #include "support/Sandbox.h"
 
 namespace brisel {
@@ -72,6 +74,31 @@ TEST(ChildProcess, DestroyingTheOwnerEndsARunningChild) {
     pid = child.Pid();
   }
   EXPECT_NE(kill(pid, 0), 0) << "no child outlives its owner";
+}
+
+// A child never outlives the program, however it ends: kill -9 leaves the program no chance
+// to end its children itself, so the kernel must.
+TEST(ChildProcess, AChildDiesWithAProgramThatIsKilled) {
+  int report[2];
+  ASSERT_EQ(pipe(report), 0);
+  const pid_t program = fork();
+  ASSERT_GE(program, 0);
+  if (program == 0) {
+    ChildProcess child;
+    if (!child.Start({"sleep", "60"})) _exit(1);
+    const pid_t pid = child.Pid();
+    if (write(report[1], &pid, sizeof pid) != sizeof pid) _exit(1);
+    pause();
+    _exit(0);
+  }
+  close(report[1]);
+  pid_t child = -1;
+  ASSERT_EQ(read(report[0], &child, sizeof child), static_cast<ssize_t>(sizeof child));
+  close(report[0]);
+  ASSERT_TRUE(test::ProcessAlive(child));
+  kill(program, SIGKILL);
+  waitpid(program, nullptr, 0);
+  EXPECT_TRUE(test::WaitFor([&] { return !test::ProcessAlive(child); }, std::chrono::seconds(2)));
 }
 
 TEST(ChildProcess, RunProcessEnforcesItsTimeout) {

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "platform/FileSystem.h"
+#include "support/Sandbox.h"
 
 namespace brisel::test {
 
@@ -33,6 +34,22 @@ std::vector<std::string> FakeConverter::Args() const {
 pid_t FakeConverter::Pid() const {
   std::string text = ReadWholeFile(m_folder + "/pid").value_or("");
   return text.empty() ? -1 : static_cast<pid_t>(std::stol(text));
+}
+
+std::string FakeConverter::OutputOfRun(const std::string& source) const {
+  std::vector<std::string> args;
+  // The arguments are written a line at a time; the output comes last and ends in ".mp4".
+  bool started = WaitFor([&] {
+    args = Args();
+    return args.size() > 1 && args[1] == source && args.back().size() > 4 &&
+           args.back().compare(args.back().size() - 4, 4, ".mp4") == 0;
+  });
+  return started ? args.back() : std::string();
+}
+
+bool FakeConverter::Release(const std::string& source, int status) const {
+  const std::string output = OutputOfRun(source);
+  return !output.empty() && WriteFileAtomically(output + ".release", std::to_string(status));
 }
 
 bool ProcessAlive(pid_t pid) {

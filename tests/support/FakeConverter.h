@@ -21,6 +21,12 @@ class FakeConverter {
   std::vector<std::string> Args() const;
   // Pid of the last conversion run, or -1.
   pid_t Pid() const;
+  // The file the run converting `source` writes (its last argument), once that run has
+  // started (waiting up to 10 s); empty when it did not start.
+  std::string OutputOfRun(const std::string& source) const;
+  // Ends the "hold" run converting `source` with exit `status` by writing the release file
+  // beside the file it writes. False when the run did not start.
+  bool Release(const std::string& source, int status) const;
 
  private:
   std::string m_folder;
