@@ -55,7 +55,17 @@ struct Result {
   std::size_t errors = 0;
 };
 
-bool Worker(const sockaddr_in& to, int connections, int list, Clock::time_point end,
+// Connection `index` (counted over all workers) of a load on loopback comes from an address of
+// its own, as every phone on a LAN does: the server gives one address only a share of its slots.
+bool BindOwnLoopbackAddress(int fd, const sockaddr_in& to, int index) {
+  if ((ntohl(to.sin_addr.s_addr) >> 24) != 127) return true;
+  sockaddr_in from{};
+  from.sin_family = AF_INET;
+  from.sin_addr.s_addr = htonl((127u << 24) | (2u << 8) | static_cast<std::uint32_t>(1 + index));
+  return bind(fd, reinterpret_cast<const sockaddr*>(&from), sizeof from) == 0;
+}
+
+bool Worker(const sockaddr_in& to, int firstIndex, int connections, int list, Clock::time_point end,
             Result* result) {
   const char request[11] = {'q', 'm', 't', 'k', 1, static_cast<char>(list == 2 ? 1 : 0),
                             1,   0,   0,   0,   0};
@@ -65,7 +75,8 @@ bool Worker(const sockaddr_in& to, int connections, int list, Clock::time_point 
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     int one = 1;
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    if (connect(fd, reinterpret_cast<const sockaddr*>(&to), sizeof to) != 0) {
+    if (!BindOwnLoopbackAddress(fd, to, firstIndex + static_cast<int>(i)) ||
+        connect(fd, reinterpret_cast<const sockaddr*>(&to), sizeof to) != 0) {
       std::perror("connect");
       return false;
     }
@@ -131,11 +142,13 @@ int main(int argc, char** argv) {
   std::vector<Result> results(static_cast<std::size_t>(threads));
   std::vector<std::thread> workers;
   bool ok = true;
+  int first = 0;
   for (int t = 0; t < threads; ++t) {
     int share = connections / threads + (t < connections % threads ? 1 : 0);
-    workers.emplace_back([&, t, share] {
-      if (!Worker(to, share, list, end, &results[static_cast<std::size_t>(t)])) ok = false;
+    workers.emplace_back([&, t, first, share] {
+      if (!Worker(to, first, share, list, end, &results[static_cast<std::size_t>(t)])) ok = false;
     });
+    first += share;
   }
   for (auto& w : workers) w.join();
   if (!ok) return 1;

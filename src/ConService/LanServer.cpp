@@ -21,7 +21,7 @@ namespace {
 constexpr auto kBroadcastPeriod = std::chrono::seconds(1);
 // Enough for every phone to connect at once without SYN retries.
 constexpr int kListenBacklog = LanServer::kMaxClients;
-// Connections accepted per cycle, so a connection flood cannot starve the phones.
+// Connections accepted per cycle, so a connection flood cannot starve the phones of answers.
 constexpr int kAcceptsPerCycle = LanServer::kMaxClients;
 
 std::string ErrorText(const std::string& what) { return what + ": " + std::strerror(errno); }
@@ -139,25 +139,54 @@ void LanServer::AcceptConnections() {
     int fd = accept4(m_listenSocket, reinterpret_cast<sockaddr*>(&peer), &peerLength,
                      SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (fd < 0) return;  // EAGAIN: nothing more waiting
-    char text[INET_ADDRSTRLEN] = "?";
-    inet_ntop(AF_INET, &peer.sin_addr, text, sizeof text);
-    std::string peerText = std::string(text) + ":" + std::to_string(ntohs(peer.sin_port));
-    auto free = std::find_if(m_slots.begin(), m_slots.end(),
-                             [](const ClientSlot& s) { return !s.InUse(); });
-    if (free == m_slots.end()) {
-      // A 65th phone is told at once instead of being left waiting for an answer.
-      ServiceDiagnostic("Too many clients: %s\n", peerText.c_str());
-      close(fd);
+    int one = 1;         // a reply is one send; never hold it back
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    TakeConnection(fd, peer);
+  }
+}
+
+void LanServer::AdoptConnectionForTesting(int fd, const sockaddr_in& peer) {
+  TakeConnection(fd, peer);
+}
+
+void LanServer::TakeConnection(int fd, const sockaddr_in& peer) {
+  char text[INET_ADDRSTRLEN] = "?";
+  inet_ntop(AF_INET, &peer.sin_addr, text, sizeof text);
+  ClientSlot& slot = SlotForNewConnection(peer.sin_addr.s_addr);
+  slot.socket = fd;
+  slot.peer = std::string(text) + ":" + std::to_string(ntohs(peer.sin_port));
+  slot.peerAddress = peer.sin_addr.s_addr;
+  slot.stamp = 0;
+  slot.lastActive = std::chrono::steady_clock::now();
+  m_pConnectedCount->fetch_add(1);
+  ServiceDiagnostic("%s: %s socket %d\n", "the client is connect!", slot.peer.c_str(), fd);
+}
+
+ClientSlot& LanServer::SlotForNewConnection(std::uint32_t peerAddress) {
+  ClientSlot* freeSlot = nullptr;
+  ClientSlot* idlest = nullptr;       // of every connection
+  ClientSlot* peersIdlest = nullptr;  // of this peer's connections
+  int peersSlots = 0;
+  for (ClientSlot& slot : m_slots) {
+    if (!slot.InUse()) {
+      if (!freeSlot) freeSlot = &slot;
       continue;
     }
-    int one = 1;  // a reply is one send; never hold it back
-    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    free->socket = fd;
-    free->peer = std::move(peerText);
-    free->stamp = 0;
-    m_pConnectedCount->fetch_add(1);
-    ServiceDiagnostic("%s: %s socket %d\n", "the client is connect!", free->peer.c_str(), fd);
+    if (!idlest || slot.lastActive < idlest->lastActive) idlest = &slot;
+    if (slot.peerAddress != peerAddress) continue;
+    ++peersSlots;
+    if (!peersIdlest || slot.lastActive < peersIdlest->lastActive) peersIdlest = &slot;
   }
+  ClientSlot* victim = nullptr;
+  if (peersSlots >= kMaxClientsPerPeer) {
+    victim = peersIdlest;
+  } else if (freeSlot) {
+    return *freeSlot;
+  } else {
+    victim = idlest;
+  }
+  CloseClient(*victim, "Too many clients, closing the one idle longest");
+  return *victim;
 }
 
 void LanServer::Receive(ClientSlot& slot) {
@@ -166,6 +195,7 @@ void LanServer::Receive(ClientSlot& slot) {
     n = recv(slot.socket, slot.buffer.data(), slot.buffer.size(), 0);
   } while (n < 0 && errno == EINTR);
   if (n > 0) {
+    slot.lastActive = std::chrono::steady_clock::now();
     // What the phone did not send reads as 0.
     std::memset(slot.buffer.data() + n, 0,
                 std::min<std::size_t>(64, slot.buffer.size() - static_cast<std::size_t>(n)));

@@ -18,7 +18,10 @@ namespace brisel {
 class ParserHandler;
 
 // The sockets of the UDP thread: the discovery broadcast, the list protocol's listening
-// socket and up to 64 phone connections, served by one poll per cycle.
+// socket and up to 64 phone connections, served by one poll per cycle. A new connection is
+// always served: when every slot is taken, the connection idle longest is closed for it (a
+// phone reconnects as after any drop), and one peer address never holds more than 16 slots
+// (its own connection idle longest makes room), so idle connections can lock nobody out.
 //
 // Thread contract: created, polled, closed and destroyed on the UDP thread only. The
 // connected-phone count it keeps up to date is an atomic the owner shares with readers on
@@ -26,6 +29,7 @@ class ParserHandler;
 class LanServer {
  public:
   static constexpr int kMaxClients = 64;
+  static constexpr int kMaxClientsPerPeer = 16;
 
   LanServer(ParserHandler* owner, std::atomic<int>* connectedCount, int wakeFd);
   ~LanServer();  // closes every socket
@@ -46,6 +50,11 @@ class LanServer {
 
   std::array<ClientSlot, kMaxClients>& Slots() { return m_slots; }
 
+  // Serves `fd`, a connected stream socket, as if it had just been accepted from `peer`; the
+  // server owns it from now on. For tests and fuzzing, which reach the receive path without a
+  // listening socket.
+  void AdoptConnectionForTesting(int fd, const sockaddr_in& peer);
+
   // The 77-byte datagram: "qmtk", 1, the address NUL-padded to 64 bytes, u32 11717, u32 11718.
   static std::array<std::uint8_t, kDiscoveryDatagramSize> BuildDiscoveryDatagram(
       const std::string& address);
@@ -53,6 +62,11 @@ class LanServer {
  private:
   void SendDatagramIfDue();
   void AcceptConnections();
+  // Gives an accepted connection a slot and starts serving it.
+  void TakeConnection(int fd, const sockaddr_in& peer);
+  // The slot a new connection from `peerAddress` takes: a free one, unless the peer already
+  // holds its share; otherwise the one idle longest (of that peer, or of all), which is closed.
+  ClientSlot& SlotForNewConnection(std::uint32_t peerAddress);
   void Receive(ClientSlot& slot);
   void CloseClient(ClientSlot& slot, const char* why);
 

@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 #include "ConService/LanServer.h"
@@ -143,33 +144,71 @@ TEST_F(ListProtocolTest, EmptyListAndMalformedRequests) {
   EXPECT_EQ(phone.ReadUntilQuiet(200).size(), 19u);
 }
 
-TEST_F(ListProtocolTest, SixtyFourPhonesAreServedAndTheSixtyFifthIsTurnedAway) {
+// On loopback each address of 127.0.0.0/8 stands for another phone on the LAN.
+std::string PhoneAddress(int i) { return "127.0.1." + std::to_string(i + 1); }
+
+TEST_F(ListProtocolTest, SixtyFourPhonesAreServedAndASixtyFifthTakesTheIdlestPlace) {
   for (int i = 0; i < 35; ++i)
     service->AddShareRecord("/v/" + std::string(50, 'a' + i % 26) + std::to_string(i), 1);
   Start();
   std::vector<std::unique_ptr<PhoneClient>> phones;
   for (int i = 0; i < 64; ++i) {
     phones.push_back(std::make_unique<PhoneClient>());
+    phones.back()->SetSourceAddress(PhoneAddress(i));
     ASSERT_TRUE(phones.back()->Connect("127.0.0.1")) << i;
   }
   EXPECT_TRUE(WaitFor([&] { return service->ConnectedClientCount() == 64; }));
-  PhoneClient extra;
-  ASSERT_TRUE(extra.Connect("127.0.0.1"));
-  EXPECT_TRUE(extra.WaitForClose(3000));
-  EXPECT_EQ(service->ConnectedClientCount(), 64);
 
-  // Every phone asks at once; every one, the last included, gets the full list of 35.
+  // Every phone asks at once; every one, the last included, gets the full list of 35. The
+  // first phone asks again last, so the second one is now idle longest.
   for (auto& phone : phones) ASSERT_TRUE(phone->Send(PhoneClient::ListRequest(1, 0)));
   for (std::size_t i = 0; i < phones.size(); ++i) {
     PhoneListReply reply = phones[i]->ReadListReply();
     ASSERT_TRUE(reply.ok) << i;
     EXPECT_EQ(reply.entries.size(), 35u) << i;
   }
-  for (int i = 0; i < 10; ++i) phones[static_cast<std::size_t>(i)]->Close();
-  EXPECT_TRUE(WaitFor([&] { return service->ConnectedClientCount() == 54; }));
-  PhoneClient late;
-  ASSERT_TRUE(late.Connect("127.0.0.1"));
-  EXPECT_TRUE(late.RequestList(1, 0).ok);
+  std::this_thread::sleep_for(milliseconds(20));  // activity times must differ
+  ASSERT_TRUE(phones[0]->RequestList(1, 0).ok);
+
+  PhoneClient extra;
+  extra.SetSourceAddress(PhoneAddress(64));
+  ASSERT_TRUE(extra.Connect("127.0.0.1"));
+  EXPECT_TRUE(extra.RequestList(1, 0).ok);
+  EXPECT_TRUE(phones[1]->WaitForClose(3000));
+  EXPECT_EQ(service->ConnectedClientCount(), 64);
+  EXPECT_TRUE(phones[0]->RequestList(1, 0).ok);
+  EXPECT_TRUE(phones[2]->RequestList(1, 0).ok);
+}
+
+// A peer that opens 64 connections and sends nothing holds at most 16 slots, and a phone that
+// comes later is served at once.
+TEST_F(ListProtocolTest, IdleConnectionsOfOnePeerNeverLockAPhoneOut) {
+  service->AddShareRecord("/v/a.mp4", 1);
+  Start();
+  std::vector<std::unique_ptr<PhoneClient>> idle;
+  for (int i = 0; i < 64; ++i) {
+    idle.push_back(std::make_unique<PhoneClient>());
+    ASSERT_TRUE(idle.back()->Connect("127.0.0.1")) << i;
+  }
+  EXPECT_TRUE(
+      WaitFor([&] { return service->ConnectedClientCount() == LanServer::kMaxClientsPerPeer; }));
+
+  PhoneClient phone;
+  phone.SetSourceAddress("127.0.0.2");
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_TRUE(phone.Connect("127.0.0.1"));
+  PhoneListReply reply = phone.RequestList(1, 0, 2000);
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+  EXPECT_TRUE(reply.ok);
+  EXPECT_EQ(reply.entries.size(), 1u);
+  EXPECT_LT(elapsed, std::chrono::seconds(2));
+  std::printf("list reply during 64 idle connections: %lld ms\n",
+              static_cast<long long>(std::chrono::duration_cast<milliseconds>(elapsed).count()));
+  // The peer's oldest connections were closed for its newer ones.
+  int open = 0;
+  for (auto& connection : idle) open += connection->WaitForClose(0) ? 0 : 1;
+  EXPECT_EQ(open, LanServer::kMaxClientsPerPeer);
+  EXPECT_TRUE(idle.back()->RequestList(1, 0).ok);
 }
 
 TEST_F(ListProtocolTest, PhoneThatVanishesMidReplyHarmsNoOne) {

@@ -11,6 +11,8 @@
 #include <chrono>
 #include <cstdlib>
 
+#include "support/PhoneClient.h"
+
 namespace brisel::test {
 
 std::string HttpReply::Header(const std::string& name) const {
@@ -38,7 +40,8 @@ bool HttpConnection::Connect(const std::string& address, std::uint16_t port, int
   if (m_fd < 0 || inet_pton(AF_INET, address.c_str(), &to.sin_addr) != 1) return false;
   timeval tv{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
   setsockopt(m_fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
-  if (connect(m_fd, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0) {
+  if ((!m_source.empty() && !BindSource(m_fd, m_source)) ||
+      connect(m_fd, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0) {
     Close();
     return false;
   }

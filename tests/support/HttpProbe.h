@@ -26,6 +26,8 @@ class HttpConnection {
   HttpConnection(const HttpConnection&) = delete;
   HttpConnection& operator=(const HttpConnection&) = delete;
 
+  // The local address to connect from (set before connecting), e.g. "127.0.0.2".
+  void SetSourceAddress(const std::string& address) { m_source = address; }
   bool Connect(const std::string& address, std::uint16_t port, int timeoutMs = 3000);
   void Close();
   int Fd() const { return m_fd; }
@@ -38,6 +40,7 @@ class HttpConnection {
   bool Fill(int timeoutMs);
   int m_fd = -1;
   std::string m_pending;
+  std::string m_source;
 };
 
 // Sends "METHOD target HTTP/1.1" with Host, the extra header lines and "Connection: close"

@@ -49,6 +49,10 @@ bool PhoneClient::Connect(const std::string& address, std::uint16_t port, int ti
   setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
   if (m_receiveBuffer > 0)
     setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &m_receiveBuffer, sizeof m_receiveBuffer);
+  if (!m_source.empty() && !BindSource(m_fd, m_source)) {
+    Close();
+    return false;
+  }
   if (connect(m_fd, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0) {
     if (errno != EINPROGRESS) {
       Close();
@@ -190,6 +194,13 @@ int OpenDatagramListener(std::uint16_t port) {
     return -1;
   }
   return fd;
+}
+
+bool BindSource(int fd, const std::string& address) {
+  sockaddr_in from{};
+  from.sin_family = AF_INET;
+  return inet_pton(AF_INET, address.c_str(), &from.sin_addr) == 1 &&
+         bind(fd, reinterpret_cast<sockaddr*>(&from), sizeof from) == 0;
 }
 
 int OpenStreamListener(std::uint16_t port) {

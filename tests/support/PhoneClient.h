@@ -38,6 +38,9 @@ class PhoneClient {
   bool Connect(const std::string& address, std::uint16_t port = 11718, int timeoutMs = 3000);
   // A small receive buffer (set before connecting) makes the server's sends block early.
   void SetReceiveBuffer(int bytes) { m_receiveBuffer = bytes; }
+  // The local address to connect from (set before connecting), e.g. "127.0.0.2": on loopback
+  // each such address stands for another phone on the LAN.
+  void SetSourceAddress(const std::string& address) { m_source = address; }
   void Close();
   int Fd() const { return m_fd; }
 
@@ -60,6 +63,7 @@ class PhoneClient {
  private:
   int m_fd = -1;
   int m_receiveBuffer = 0;
+  std::string m_source;
 };
 
 // Listens on UDP `port` of every local address and returns the first datagram that arrives
@@ -70,6 +74,8 @@ std::optional<std::string> ReceiveDatagram(int timeoutMs, std::string* from = nu
 // A socket listening on UDP `port` (SO_REUSEADDR), for tests that count datagrams; -1 on
 // failure. The caller closes it.
 int OpenDatagramListener(std::uint16_t port = 7171);
+// Binds `fd` to `address` (any port) before it connects; true when it did.
+bool BindSource(int fd, const std::string& address);
 // A TCP socket listening on 127.0.0.1:`port` (SO_REUSEADDR), for tests that need the port
 // taken; -1 on failure. The caller closes it.
 int OpenStreamListener(std::uint16_t port);
