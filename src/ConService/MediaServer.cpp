@@ -20,13 +20,16 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <map>
 #include <mutex>
 #include <random>
 #include <thread>
+#include <vector>
 
 #include "ConService/HeadsetLibrary.h"
 #include "ConService/HttpRange.h"
 #include "ConService/ListProtocol.h"
+#include "ConService/ServiceDiagnostics.h"
 #include "ConService/ShareRecord.h"
 #include "platform/FileSystem.h"
 
@@ -128,8 +131,8 @@ void SendDigestChallenge(mg_connection* conn) {
 // Bodies up to this size go out in the same write as the header: one segment, one
 // syscall, which is what makes thumbnails and small ranges fast.
 constexpr std::uint64_t kInlineBodyLimit = 64 * 1024;
-// Without progress for this long a stalled download is given up (CivetWeb's request
-// timeout).
+// Without progress for this long a stalled download is given up (a paused player may stop
+// reading for a while).
 constexpr int kStallLimitMs = 30000;
 
 // Whether CivetWeb keeps this connection open after the answer; our answers say the same.
@@ -151,6 +154,17 @@ struct FileCloser {
     if (fd >= 0) close(fd);
   }
 };
+
+// Whether `fd` is a connection accepted on address:port, and from whom.
+bool AcceptedOn(int fd, const in_addr& address, int port, sockaddr_in* peer) {
+  sockaddr_in local{};
+  socklen_t localLength = sizeof local, peerLength = sizeof *peer;
+  return getsockname(fd, reinterpret_cast<sockaddr*>(&local), &localLength) == 0 &&
+         local.sin_family == AF_INET && ntohs(local.sin_port) == port &&
+         local.sin_addr.s_addr == address.s_addr &&
+         getpeername(fd, reinterpret_cast<sockaddr*>(peer), &peerLength) == 0 &&
+         peer->sin_family == AF_INET;
+}
 
 // The socket of this connection: CivetWeb does not hand it out, so it is found once per
 // connection among our own descriptors by its two addresses, and then remembered.
@@ -255,6 +269,7 @@ bool MediaServer::Start(const std::string& address, int port, const std::string&
   m_nPort = port;
   const std::string listening = address + ":" + std::to_string(port);
   const std::string threads = std::to_string(kWorkerThreads);
+  const std::string requestTimeout = std::to_string(kRequestTimeoutMs);
   const std::string mimeTypes = ExtraMimeTypes();
   const char* options[] = {
       "listening_ports",
@@ -271,6 +286,10 @@ bool MediaServer::Start(const std::string& address, int port, const std::string&
       "1",
       "num_threads",
       threads.c_str(),
+      // From the connection's start: a peer that sends its request head slowly, or half of it
+      // and then nothing, frees its worker after this long.
+      "request_timeout_ms",
+      requestTimeout.c_str(),
       // No program in the shared folder ever runs: patterns that match no path.
       "cgi_pattern",
       "-",
@@ -285,11 +304,9 @@ bool MediaServer::Start(const std::string& address, int port, const std::string&
   };
   mg_callbacks callbacks{};
   callbacks.http_error = &MediaServer::HandleHttpError;
-  // Each new connection starts without a remembered socket.
-  callbacks.init_connection = [](const mg_connection*, void** data) {
-    *data = nullptr;
-    return 0;
-  };
+  callbacks.init_connection = &MediaServer::OnNewConnection;
+  callbacks.connection_close = &MediaServer::OnConnectionClose;
+  m_nConnections = 0;
   mg_init_data init{};
   init.callbacks = &callbacks;
   init.user_data = this;
@@ -344,6 +361,63 @@ int MediaServer::HandleHttpError(mg_connection* conn, int status, const char*) {
     return 0;
   }
   return 1;
+}
+
+int MediaServer::OnNewConnection(const mg_connection* conn, void** data) {
+  *data = nullptr;  // no remembered socket yet
+  auto* self = static_cast<MediaServer*>(mg_get_user_data(mg_get_context(conn)));
+  // Only a server this busy can have a peer beyond its share.
+  if (self && self->m_nConnections.fetch_add(1) + 1 > kMaxConnectionsPerPeer) self->LimitPeers();
+  return 0;
+}
+
+void MediaServer::OnConnectionClose(const mg_connection* conn) {
+  auto* self = static_cast<MediaServer*>(mg_get_user_data(mg_get_context(conn)));
+  if (self) self->m_nConnections.fetch_sub(1);
+}
+
+void MediaServer::LimitPeers() {
+  // CivetWeb tells a connection's peer only once its request head has arrived, which is too
+  // late for a peer that never sends one; the sockets themselves say it at once.
+  std::lock_guard<std::mutex> lock(m_limitMutex);
+  in_addr listening{};
+  if (inet_pton(AF_INET, m_strAddress.c_str(), &listening) != 1) return;
+  struct Connection {
+    ino_t inode;  // grows with every socket made: the newest come last
+    int fd;
+  };
+  std::map<std::uint32_t, std::vector<Connection>> byPeer;
+  DIR* dir = opendir("/proc/self/fd");
+  if (!dir) return;
+  const int listing = dirfd(dir);
+  while (dirent* entry = readdir(dir)) {
+    if (entry->d_name[0] < '0' || entry->d_name[0] > '9') continue;
+    const int fd = std::atoi(entry->d_name);
+    sockaddr_in peer{};
+    struct stat st;
+    if (fd != listing && AcceptedOn(fd, listening, m_nPort, &peer) && fstat(fd, &st) == 0)
+      byPeer[peer.sin_addr.s_addr].push_back({st.st_ino, fd});
+  }
+  closedir(dir);
+  for (auto& [peer, connections] : byPeer) {
+    if (connections.size() <= static_cast<std::size_t>(kMaxConnectionsPerPeer)) continue;
+    std::sort(connections.begin(), connections.end(),
+              [](const Connection& a, const Connection& b) { return a.inode < b.inode; });
+    char text[INET_ADDRSTRLEN] = "";
+    in_addr address{peer};
+    inet_ntop(AF_INET, &address, text, sizeof text);
+    ServiceDiagnostic("Too many connections from %s: %zu closed\n", text,
+                      connections.size() - kMaxConnectionsPerPeer);
+    for (std::size_t i = kMaxConnectionsPerPeer; i < connections.size(); ++i) {
+      // The descriptor may have been closed and reused meanwhile: act on a copy that is
+      // certain to be this socket. Its worker sees the end at once and lets it go.
+      int pinned = fcntl(connections[i].fd, F_DUPFD_CLOEXEC, 0);
+      if (pinned < 0) continue;
+      struct stat st;
+      if (fstat(pinned, &st) == 0 && st.st_ino == connections[i].inode) shutdown(pinned, SHUT_RDWR);
+      close(pinned);
+    }
+  }
 }
 
 int MediaServer::HandleRequest(mg_connection* conn, void* self) {

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -25,14 +26,25 @@ class HeadsetLibrary;
 // ("/deovr", "/heresphere" and below) are answered by it, for GET, HEAD and POST. Temporary
 // files of record saves are hidden.
 //
+// A peer on the LAN cannot keep the phones from being served: a connection has a bounded time
+// to send its request head, and one peer address holds at most half the workers; its newest
+// connections beyond that are closed as soon as the server is that busy.
+//
 // Thread contract: Start and Stop on one thread (the service's HTTP thread); requests are
-// served on CivetWeb's worker threads, which touch only files, this object's constant fields
-// and the headset library (whose Answer may run on many threads at once).
+// served on CivetWeb's worker threads, which touch only files, this object's constant fields,
+// the headset library (whose Answer may run on many threads at once) and its connection
+// count (atomic; the peer limit takes its own lock).
 class MediaServer {
  public:
   // Worker threads: one per keep-alive connection, so 64 phones streaming and fetching
   // thumbnails at once are all served.
   static constexpr int kWorkerThreads = 128;
+  // Connections one peer address may hold at once: the other half of the workers is always
+  // there for everyone else (a phone streams over a few connections).
+  static constexpr int kMaxConnectionsPerPeer = kWorkerThreads / 2;
+  // A request head must arrive within this time of the connection (CivetWeb's request
+  // timeout, which also bounds a small answer's wait for the phone to read it).
+  static constexpr int kRequestTimeoutMs = 10000;
 
   MediaServer() = default;
   ~MediaServer();  // Stop
@@ -57,6 +69,10 @@ class MediaServer {
 
  private:
   static int HandleRequest(mg_connection* conn, void* self);
+  static int OnNewConnection(const mg_connection* conn, void** data);
+  static void OnConnectionClose(const mg_connection* conn);
+  // Closes the newest connections of every peer that holds more than its share.
+  void LimitPeers();
   static int HandleHttpError(mg_connection* conn, int status, const char* message);
   int Serve(mg_connection* conn);
   int ServeLibrary(mg_connection* conn, bool headOnly);
@@ -69,6 +85,8 @@ class MediaServer {
   std::string m_strAddress;
   int m_nPort = 0;
   std::atomic<bool> m_bStopping{false};  // transfers in progress end when it is set
+  std::atomic<int> m_nConnections{0};    // connections a worker has taken up
+  std::mutex m_limitMutex;               // one LimitPeers at a time
 };
 
 }  // namespace brisel

@@ -1,5 +1,9 @@
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
 
 #include "ConService/MediaServer.h"
 #include "ConService/ServiceFixture.h"
@@ -239,6 +243,49 @@ TEST_F(MediaServerTest, KeepAliveServesSmallAndLargeAnswersOnOneConnection) {
   EXPECT_EQ(reply.status, 206);
   EXPECT_EQ(reply.Header("Connection"), "close");
   EXPECT_EQ(reply.body, video.substr(0, 10));
+}
+
+// 128 connections from one peer that send half a request head and then nothing: a phone
+// elsewhere on the LAN (another loopback address) is served at once all the same, and the
+// peer's connections that kept a worker end when the head's time is up.
+TEST_F(MediaServerTest, SlowRequestHeadsOfOnePeerNeverKeepAPhoneWaiting) {
+  const std::string key = Share("a.mp4", 100000);
+  Start();
+  std::vector<std::unique_ptr<HttpConnection>> slow;
+  for (int i = 0; i < MediaServer::kWorkerThreads; ++i) {
+    auto connection = std::make_unique<HttpConnection>();
+    ASSERT_TRUE(connection->Connect("127.0.0.1", 11717)) << i;
+    ASSERT_TRUE(connection->Send("GET /" + key + " HTTP/1.1\r\n")) << i;
+    slow.push_back(std::move(connection));
+  }
+  HttpConnection phone;
+  phone.SetSourceAddress("127.0.0.2");
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_TRUE(phone.Connect("127.0.0.1", 11717));
+  ASSERT_TRUE(phone.Send("GET /" + key + " HTTP/1.1\r\nHost: pc\r\nRange: bytes=100-199\r\n\r\n"));
+  HttpReply reply = phone.ReadResponse(false, 10000);
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+  EXPECT_EQ(reply.status, 206);
+  EXPECT_EQ(reply.body, Pattern(100000).substr(100, 100));
+  EXPECT_LT(elapsed, std::chrono::seconds(2));
+  std::printf("phone fetch during 128 slow request heads: %lld ms\n",
+              static_cast<long long>(
+                  std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count()));
+
+  // The peer keeps half the workers; the heads it never finishes end with the head's time.
+  auto ended = [&] {
+    std::size_t n = 0;
+    for (auto& c : slow) {
+      pollfd p{c->Fd(), POLLIN, 0};
+      n += poll(&p, 1, 0) == 1 ? 1 : 0;
+    }
+    return n;
+  };
+  const std::size_t kept = MediaServer::kMaxConnectionsPerPeer;
+  EXPECT_TRUE(WaitFor([&] { return ended() == slow.size() - kept; }, std::chrono::seconds(2)));
+  EXPECT_TRUE(WaitFor([&] { return ended() == slow.size(); },
+                      std::chrono::milliseconds(MediaServer::kRequestTimeoutMs + 10000)));
+  EXPECT_EQ(HttpRequest("GET", "/" + key).status, 200);
 }
 
 TEST_F(MediaServerTest, StreamGoesOnWhenTheRecordIsRemoved) {
