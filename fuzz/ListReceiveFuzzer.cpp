@@ -52,8 +52,7 @@ struct Fixture {
 
 // One reply as the phone reads it: a generic reply, or a list reply ending in the trailer.
 bool WellFormed(const std::string& reply) {
-  if (reply.size() < brisel::kGenericReplySize || reply.compare(0, 4, "qmtk") != 0 ||
-      reply[4] != 1)
+  if (reply.size() < brisel::kGenericReplySize || reply.compare(0, 4, "qmtk") != 0 || reply[4] != 1)
     return false;
   if (reply.size() == brisel::kGenericReplySize) return reply.compare(5, 2, "\xff\xff") == 0;
   return reply.size() >= 15 && reply.compare(reply.size() - 4, 4, "ktmq") == 0;

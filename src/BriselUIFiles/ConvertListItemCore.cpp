@@ -6,8 +6,8 @@
 #include <system_error>
 
 #include "BriselDataManager/LogRecorder.h"
-#include "BriselUIFiles/ConvertStatus.h"
 #include "BriselUIFiles/ConversionOutput.h"
+#include "BriselUIFiles/ConvertStatus.h"
 #include "BriselUIFiles/Transcoder.h"
 #include "app/AppSettings.h"
 #include "platform/ChildProcess.h"
