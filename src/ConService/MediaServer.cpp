@@ -384,7 +384,7 @@ void MediaServer::LimitPeers() {
   if (inet_pton(AF_INET, m_strAddress.c_str(), &listening) != 1) return;
   struct Connection {
     ino_t inode;  // grows with every socket made: the newest come last
-    int fd;
+    int pinned;   // our own copy of the descriptor, so it stays this socket until closed
   };
   std::map<std::uint32_t, std::vector<Connection>> byPeer;
   DIR* dir = opendir("/proc/self/fd");
@@ -393,30 +393,33 @@ void MediaServer::LimitPeers() {
   while (dirent* entry = readdir(dir)) {
     if (entry->d_name[0] < '0' || entry->d_name[0] > '9') continue;
     const int fd = std::atoi(entry->d_name);
+    if (fd == listing) continue;
+    // Another worker may close the descriptor at any time and the number be reused: every
+    // look and the shutdown go through a copy made first.
+    const int pinned = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (pinned < 0) continue;
     sockaddr_in peer{};
     struct stat st;
-    if (fd != listing && AcceptedOn(fd, listening, m_nPort, &peer) && fstat(fd, &st) == 0)
-      byPeer[peer.sin_addr.s_addr].push_back({st.st_ino, fd});
+    if (AcceptedOn(pinned, listening, m_nPort, &peer) && fstat(pinned, &st) == 0)
+      byPeer[peer.sin_addr.s_addr].push_back({st.st_ino, pinned});
+    else
+      close(pinned);
   }
   closedir(dir);
   for (auto& [peer, connections] : byPeer) {
-    if (connections.size() <= static_cast<std::size_t>(kMaxConnectionsPerPeer)) continue;
-    std::sort(connections.begin(), connections.end(),
-              [](const Connection& a, const Connection& b) { return a.inode < b.inode; });
-    char text[INET_ADDRSTRLEN] = "";
-    in_addr address{peer};
-    inet_ntop(AF_INET, &address, text, sizeof text);
-    ServiceDiagnostic("Too many connections from %s: %zu closed\n", text,
-                      connections.size() - kMaxConnectionsPerPeer);
-    for (std::size_t i = kMaxConnectionsPerPeer; i < connections.size(); ++i) {
-      // The descriptor may have been closed and reused meanwhile: act on a copy that is
-      // certain to be this socket. Its worker sees the end at once and lets it go.
-      int pinned = fcntl(connections[i].fd, F_DUPFD_CLOEXEC, 0);
-      if (pinned < 0) continue;
-      struct stat st;
-      if (fstat(pinned, &st) == 0 && st.st_ino == connections[i].inode) shutdown(pinned, SHUT_RDWR);
-      close(pinned);
+    if (connections.size() > static_cast<std::size_t>(kMaxConnectionsPerPeer)) {
+      std::sort(connections.begin(), connections.end(),
+                [](const Connection& a, const Connection& b) { return a.inode < b.inode; });
+      char text[INET_ADDRSTRLEN] = "";
+      in_addr address{peer};
+      inet_ntop(AF_INET, &address, text, sizeof text);
+      ServiceDiagnostic("Too many connections from %s: %zu closed\n", text,
+                        connections.size() - kMaxConnectionsPerPeer);
+      // Each one's worker sees the end at once and lets it go.
+      for (std::size_t i = kMaxConnectionsPerPeer; i < connections.size(); ++i)
+        shutdown(connections[i].pinned, SHUT_RDWR);
     }
+    for (const Connection& c : connections) close(c.pinned);
   }
 }
 
