@@ -244,7 +244,9 @@ TEST_F(SharePage, DeletingConvertingAndQueuedVideosEndsTheirTasks) {
   ASSERT_TRUE(PumpUntil(
       [&] { return StateOf(first) == VIDEO_CONVERTING && StateOf(second) == VIDEO_QUEUED; }));
   ASSERT_EQ(queue.TaskList().front().VideoName, "first(1).avi");
-  const std::string partial = box.Path("out/first(1).mp4");
+  // The converter writes a working file that takes the output's name only when it is done.
+  const std::string partial = converter.OutputOfRun(first);
+  ASSERT_FALSE(partial.empty());
   ASSERT_TRUE(PumpUntil([&] { return PathExists(partial); }, 10s));
   const pid_t running = converter.Pid();
 
@@ -256,6 +258,7 @@ TEST_F(SharePage, DeletingConvertingAndQueuedVideosEndsTheirTasks) {
   EXPECT_EQ(library.EntryCount(), 0u);
   ASSERT_TRUE(PumpUntil([&] { return queue.TaskList().empty(); }, 10s));
   EXPECT_FALSE(PathExists(partial));
+  EXPECT_FALSE(PathExists(box.Path("out/first(1).mp4")));
   EXPECT_TRUE(test::WaitFor([&] { return !test::ProcessAlive(running); }, 5s));
   EXPECT_EQ(service.ShareRecordCount(SHARE_LIST_ORDINARY), 0u);
   EXPECT_FALSE(PathExists(box.Path("out/second.mp4"))) << "the queued task never started";
