@@ -298,6 +298,11 @@ void RightVideoCore::RaiseClosingFlags() {
   StopDeviceCountMonitor();
 }
 
+void RightVideoCore::RestartDeviceCountMonitor() {
+  m_bClosing = false;
+  StartDeviceCountMonitor();
+}
+
 void RightVideoCore::PrepareQuit() {
   if (IsAnyConverting()) StopAll(true);
   RaiseClosingFlags();

@@ -149,6 +149,9 @@ class RightVideoCore : public VideoWndListPage {
   void StopAll(bool exiting);
   // The closing flags: the monitor ends (it is waited for) and no address switch starts.
   void RaiseClosingFlags();
+  // Clears the closing flags and starts the device-count monitor again (after a cancelled
+  // update brought the LAN service back).
+  void RestartDeviceCountMonitor();
   bool Closing() const { return m_bClosing; }
   // The quit sequence's share: a running conversion is stopped for the exit (its task stays
   // in the list, interrupted), then the closing flags.

@@ -256,7 +256,10 @@ void CRightVideoDlg::OnButton(int id) {
       PostTo(Target(), Message(WM_SHARE_ACTION, SHARE_ACTION_DELETE));
       break;
     case IDC_SHARE_MINIMISE:
-      window()->showMinimized();
+      if (m_onMinimise)
+        m_onMinimise();
+      else
+        window()->showMinimized();
       break;
     case IDC_SHARE_CLOSE:
       if (m_onClose) {

@@ -59,6 +59,9 @@ class CRightVideoDlg : public QWidget, public MessageReceiver, public RightVideo
   // The close button runs this (the main window's close handling); without one it closes
   // the window.
   void SetCloseHandler(std::function<void()> handler) { m_onClose = std::move(handler); }
+  // The minimise button runs this (the main window's minimise); without one it minimises
+  // the top-level window.
+  void SetMinimiseHandler(std::function<void()> handler) { m_onMinimise = std::move(handler); }
   // The tray balloon of a finished conversion (its title: the file's name).
   void SetBalloonHandler(std::function<void(const std::string&)> handler);
 
@@ -66,6 +69,7 @@ class CRightVideoDlg : public QWidget, public MessageReceiver, public RightVideo
   void Shutdown();
 
   RightVideoCore& Core() { return m_core; }
+  const RightVideoCore& Core() const { return m_core; }
   CVideoWndList* VideoList() const { return m_pVideoList; }
   CConvertList* ConvertListView() const { return m_pConvertList; }
   ConvertListCore& ConvertList();
@@ -116,6 +120,7 @@ class CRightVideoDlg : public QWidget, public MessageReceiver, public RightVideo
   bool m_bShutDown = false;
   WindowDrag m_drag;
   std::function<void()> m_onClose;
+  std::function<void()> m_onMinimise;
 };
 
 }  // namespace brisel

@@ -12,7 +12,7 @@
 #include "BriselUIFiles/CDownLoadDlg.h"
 #include "ConService/Service.h"
 #include "app/AppSettings.h"
-#include "app/CSharePagePlaceholder.h"
+#include "app/CSharePageDlg.h"
 #include "app/SharePage.h"
 #include "app/TrayIcon.h"
 #include "app/VersionCheckThread.h"
@@ -82,7 +82,7 @@ void CBriselVRClientDlg::CreatePages() {
   m_shadows.CreateShadows(this);
 }
 
-SharePage* CBriselVRClientDlg::CreateSharePage() { return new CSharePagePlaceholder(this, this); }
+SharePage* CBriselVRClientDlg::CreateSharePage() { return new CSharePageDlg(this, this); }
 
 bool CBriselVRClientDlg::CheckingVersion() const { return m_pVersionCheck->Running(); }
 

@@ -52,6 +52,7 @@ class CLeftMenuDlg : public QWidget {
 
   // While set, the conversion entry shows its animation instead of its static icon.
   void SetConverting(bool converting);
+  bool Converting() const { return m_bConverting; }
 
   bool IsConvertSelected() const { return m_bConvertSelected; }
   bool IsConvertHover() const { return m_bConvertHover; }

@@ -17,6 +17,7 @@
 #include "toolkit/CKbcButton.h"
 #include "toolkit/CLeftMenuDlg.h"
 #include "toolkit/CNotifyMsgDlg.h"
+#include "toolkit/MessageReceiver.h"
 
 namespace brisel {
 namespace {
@@ -125,6 +126,17 @@ TEST_F(MainWindow, PageChoicesReachTheSharePage) {
   Deliver();
   EXPECT_EQ(dlg_->Page()->View(), VIEW_SETTINGS);
   EXPECT_TRUE(dlg_->isVisible());
+}
+
+TEST_F(MainWindow, TheQueuesStateReachesTheConvertEntryThroughThePage) {
+  auto* page = dynamic_cast<MessageReceiver*>(Page());
+  ASSERT_NE(page, nullptr);
+  for (bool converting : {true, false, true}) {
+    // What the conversion queue posts to its page whenever a task starts or the last ends.
+    PostTo(page->Target(), Message(WM_CONVERT_ALLDONE, converting ? 0 : 1, 0));
+    Deliver();
+    EXPECT_EQ(dlg_->LeftMenu()->Converting(), converting);
+  }
 }
 
 TEST_F(MainWindow, AskShowsTheExitPromptEveryTime) {
