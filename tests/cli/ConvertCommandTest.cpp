@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <algorithm>
+#include <map>
+
 #include "BriselUIFiles/ConvertTask.h"
 #include "BriselUIFiles/QueueFile.h"
 #include "platform/ChildProcess.h"
@@ -168,6 +171,56 @@ TEST_F(ConvertCommandTest, BadArguments) {
   ProcessResult missing = Convert({sandbox.Path("missing.avi")});
   EXPECT_EQ(missing.exitCode, 1);
   EXPECT_NE(missing.output.find("missing.avi: no such file"), std::string::npos);
+}
+
+// The queue of a killed program comes back: the running and the waiting task interrupted, the
+// failed one failed. Given again, the interrupted ones run again: the killed run's beginnings
+// do not stop the first, and a file of the second's output name that the user made meanwhile
+// fails that task and is left as it was.
+TEST_F(ConvertCommandTest, AKilledRunsQueueComesBackAndItsTasksRunAgain) {
+  CreateDirectories(sandbox.Path("clips"));
+  const std::string bad = sandbox.Path("clips/bad.avi");
+  sandbox.WriteFile("clips/bad.avi", "not a video");
+  const std::string slow = Clip("slow.avi", {320, 240, 40});
+  const std::string other = Clip("other.avi", {160, 120, 1});
+  ChildProcess cli;
+  ASSERT_TRUE(cli.Start({test::BuiltProgram("briselvr"), "--program-folder", sandbox.Folder(),
+                         "convert", bad, slow, other}));
+  // Killed once the converter has reported progress, so it has written part of its output.
+  std::string output;
+  auto deadline = std::chrono::steady_clock::now() + 60s;
+  const std::string started = "slow.avi (3D-1080P, 320x240, ";
+  while (output.find(started) == std::string::npos ||
+         output.find(" %", output.find(" %", output.find(started)) + 2) == std::string::npos) {
+    ASSERT_LT(std::chrono::steady_clock::now(), deadline) << output;
+    ASSERT_NE(cli.Read(&output, 100), ChildProcess::ReadResult::End) << output;
+  }
+  cli.Kill(SIGKILL);
+  ASSERT_TRUE(cli.Wait(5000));
+
+  auto saved = ReadQueueFile(sandbox.Path("ConvertList.xml"));
+  ASSERT_TRUE(saved);
+  std::map<std::string, int> states;
+  for (const QueueFileEntry& e : *saved) states[e.VideoPath] = e.VideoConvertType;
+  const std::map<std::string, int> expected = {
+      {bad, TASK_FAILED}, {slow, TASK_CONVERTING}, {other, TASK_WAITING}};
+  EXPECT_EQ(states, expected);
+
+  const std::string converted = sandbox.Path("appData/converted/");
+  sandbox.WriteFile("appData/converted/other.mp4", "mine");
+  ProcessResult again = Convert({slow, other});
+  EXPECT_EQ(again.exitCode, 1) << again.output;
+  EXPECT_NE(again.output.find("TASK_DONE\t" + converted + "slow.mp4\n"), std::string::npos)
+      << again.output;
+  EXPECT_NE(again.output.find("TASK_FAILED\t" + converted + "other.mp4\n"), std::string::npos)
+      << again.output;
+  auto media = test::ProbeMedia(converted + "slow.mp4");
+  ASSERT_TRUE(media);
+  EXPECT_NEAR(media->duration, 40, 1);
+  EXPECT_EQ(sandbox.ReadFile("appData/converted/other.mp4"), "mine");
+  std::vector<std::string> left = ListDirectory(sandbox.Path("appData/converted"));
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"other.mp4", "slow.mp4"}));
 }
 
 }  // namespace
