@@ -343,7 +343,9 @@ void CRightVideoDlg::mousePressEvent(QMouseEvent* event) {
     return;
   }
   if (at.y() < kHeaderHeight) m_drag.Press(window(), event);
-  QWidget::mousePressEvent(event);
+  // Only the header moves the window: a press on the views' background must not reach the
+  // main window, which would start a move of its own.
+  event->accept();
 }
 
 void CRightVideoDlg::mouseMoveEvent(QMouseEvent* event) {

@@ -162,7 +162,9 @@ void CLeftMenuDlg::mousePressEvent(QMouseEvent* event) {
   const int y = static_cast<int>(event->position().y());
   if (event->button() == Qt::LeftButton && y > 199 && y < height() - 35)
     m_drag.Press(window(), event);
-  QWidget::mousePressEvent(event);
+  // The menu decides where it moves the window; a press elsewhere on it (an entry) must not
+  // reach the main window, which would start a move of its own.
+  event->accept();
 }
 
 void CLeftMenuDlg::mouseReleaseEvent(QMouseEvent* event) {

@@ -139,6 +139,22 @@ TEST_F(MainWindow, TheQueuesStateReachesTheConvertEntryThroughThePage) {
   }
 }
 
+TEST_F(MainWindow, OnlyTheDragAreasMoveTheWindow) {
+  auto drag = [](QWidget* widget, QPoint at) {
+    test::SendMouse(widget, QEvent::MouseButtonPress, at);
+    test::SendMouse(widget, QEvent::MouseMove, at + QPoint(30, 20), Qt::NoButton, Qt::LeftButton);
+    test::SendMouse(widget, QEvent::MouseButtonRelease, at + QPoint(30, 20), Qt::LeftButton,
+                    Qt::NoButton);
+  };
+  const QPoint start = dlg_->pos();
+  // A menu entry and the view's background belong to their page, not to the window's move.
+  drag(dlg_->LeftMenu(), QPoint(80, 127));
+  drag(Page(), QPoint(400, 300));
+  EXPECT_EQ(dlg_->pos(), start);
+  drag(Page(), QPoint(400, 20));  // the header band
+  EXPECT_EQ(dlg_->pos(), start + QPoint(30, 20));
+}
+
 TEST_F(MainWindow, AskShowsTheExitPromptEveryTime) {
   theSettings->m_nExitWndType = 1;
   std::size_t prompts = 0;
