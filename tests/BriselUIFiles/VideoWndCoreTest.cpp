@@ -14,6 +14,7 @@
 #include "support/LavfiClip.h"
 #include "support/RecordingTarget.h"
 #include "support/Sandbox.h"
+#include "support/SilentLibraryHost.h"
 
 namespace brisel {
 namespace {
@@ -277,20 +278,7 @@ TEST_F(Probe, DestroyingATileEndsItsGrabAndProbe) {
 
 TEST_F(Probe, DestroyingTheLibraryWhileItsVideosAreProbed) {
   test::FakeConverter hanging(box.Folder(), "hang");
-  class Host : public VideoWndListHost, public VideoWndListPage {
-    int RequestConversion(const ConvertRequest&) override { return 1; }
-    void ReportSelection(SelectionState) override {}
-    int CancelTask(const std::string&, const std::string&) override { return 0; }
-    void ConvertedDeleted(const std::string&) override {}
-    void ShowToast(int) override {}
-    bool FindTask(const std::string&, const std::string&) override { return false; }
-    int AskDuplicateName(const std::string&) override { return 0; }
-    void ShowConvertedBalloon(const std::string&) override {}
-    void OnTileCreated(const std::shared_ptr<VideoWndCore>&) override {}
-    void RepaintTile(const VIDEOINFO_ST&) override {}
-    void RepaintPanel() override {}
-    void RedoLayout() override {}
-  } host;
+  test::SilentLibraryHost host;
   std::vector<std::string> dropped, picked;
   for (int i = 0; i < 8; ++i)
     dropped.push_back(box.WriteFile("d/" + std::to_string(i) + ".mp4", "x"));

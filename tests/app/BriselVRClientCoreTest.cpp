@@ -13,6 +13,7 @@
 #include "platform/TextCodec.h"
 #include "support/FakeConverter.h"
 #include "support/Sandbox.h"
+#include "support/SilentLibraryHost.h"
 
 namespace brisel {
 namespace {
@@ -111,20 +112,8 @@ TEST_F(ClientCore, ShutdownEndsThePagesThreadsBeforeTheService) {
   core.Startup(false);
   ASSERT_NE(core.GetService(), nullptr);
 
-  struct NoWindows : VideoWndListHost, VideoWndListPage {
-    int RequestConversion(const ConvertRequest&) override { return 1; }
-    void ReportSelection(SelectionState) override {}
-    int CancelTask(const std::string&, const std::string&) override { return 0; }
-    void ConvertedDeleted(const std::string&) override {}
-    void ShowToast(int) override {}
-    bool FindTask(const std::string&, const std::string&) override { return false; }
-    int AskDuplicateName(const std::string&) override { return 0; }
-    void ShowConvertedBalloon(const std::string&) override {}
-    void OnTileCreated(const std::shared_ptr<VideoWndCore>&) override {}
-    void RepaintTile(const VIDEOINFO_ST&) override {}
-    void RepaintPanel() override {}
-    void RedoLayout() override {}
-  } host;
+  using NoWindows = test::SilentLibraryHost;
+  NoWindows host;
   struct Pages : PagesShutdown {
     Pages(BriselVRClientCore& c, NoWindows* h) : core(c), library(c.GetService(), h, h) {}
     void ShutdownPages() override {
