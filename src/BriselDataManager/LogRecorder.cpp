@@ -69,7 +69,7 @@ void AppendLineLocked(const std::string& fileName, std::string_view entry, std::
   std::string text = FormatLocal(now, "%Y-%m-%d %H:%M:%S") + "|:";
   text.append(entry);
   text += '\n';
-  // Text mode of the original: every line feed is stored as CR LF.
+  // Log lines end in CR LF, the line end the existing log files already have.
   std::string crlf;
   crlf.reserve(text.size() + 8);
   for (char c : text) {
@@ -128,7 +128,7 @@ void RunQuery(const LogQuery& query) {
     start = next;
     auto sep = line.find("|:");
     std::string stamp = sep == std::string::npos ? std::string() : line.substr(0, sep);
-    // Stamps are ASCII; byte order equals the original's ordinal comparison here.
+    // Stamps are ASCII digits and separators, so byte order is time order.
     if (stamp >= from && stamp <= to) query.lines->push_back(line);
   }
 }

@@ -49,8 +49,8 @@ enum VideoState : int {
   VIDEO_MISSING = 8,      // the file was moved or deleted
 };
 
-// The longest path, in bytes, the probe registers and hands on (the original's 511-byte
-// buffer); a longer one is neither registered nor given a thumbnail.
+// The longest path, in bytes, the probe registers and hands on (the catalogue's path buffer
+// holds 511 bytes and a terminator); a longer one is neither registered nor given a thumbnail.
 inline constexpr std::size_t kMaxProbePathBytes = 511;
 
 // Where the grab starts and the size of the picture it writes.

@@ -10,7 +10,7 @@
 namespace brisel {
 
 // The presence test the share catalogue and the probes use: the path is cut to its first 255
-// bytes (the original's buffer) and stat()ed; a folder counts as present.
+// bytes (the size of the stored path field) and stat()ed; a folder counts as present.
 bool FileExistsAnsi(std::string_view path);
 
 // Plain presence of a path (no cut).

@@ -13,8 +13,8 @@ namespace {
 
 constexpr std::size_t kPieceSize = 1024;
 
-// The reply as the original reads it: fixed pieces of 1024 bytes from the start of the
-// body, each kept up to its first zero byte.
+// The reply is read in fixed pieces of 1024 bytes from the start of the body, each kept up
+// to its first zero byte: the version service answers with text.
 struct ReplyReader {
   std::string pending;
   std::string bytes;
