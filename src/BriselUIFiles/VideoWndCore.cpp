@@ -2,12 +2,14 @@
 
 #include <signal.h>
 
+#include <cstdio>
 #include <semaphore>
 #include <vector>
 
 #include "BriselDataManager/LogRecorder.h"
 #include "BriselUIFiles/ConvertListItemCore.h"
 #include "BriselUIFiles/JpegImage.h"
+#include "ConService/MediaValuesCache.h"
 #include "ConService/Service.h"
 #include "platform/ChildProcess.h"
 #include "platform/ConverterLocator.h"
@@ -53,14 +55,29 @@ std::string NameOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// HH:MM:SS, with milliseconds when there are any: "00:00:15", "00:00:01.333".
+std::string SeekText(std::int64_t seekMs) {
+  const long long ms = seekMs % 1000, s = seekMs / 1000;
+  char text[48];
+  int n = std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld", s / 3600, s / 60 % 60, s % 60);
+  if (ms != 0) std::snprintf(text + n, sizeof text - n, ".%03lld", ms);
+  return text;
+}
+
 }  // namespace
 
 std::vector<std::string> ThumbnailArguments(const std::string& converter, const std::string& video,
-                                            const std::string& jpeg) {
-  std::vector<std::string> argv = {converter, "-ss", kThumbnailSeek, "-i", video, "-y"};
+                                            const std::string& jpeg, std::int64_t seekMs) {
+  std::vector<std::string> argv = {converter};
+  if (seekMs > 0) argv.insert(argv.end(), {"-ss", SeekText(seekMs)});
+  argv.insert(argv.end(), {"-i", video, "-y"});
   for (const char* a : {"-f", "image2", "-s", kThumbnailSize, "-vframes", "1"}) argv.push_back(a);
   argv.push_back(jpeg);
   return argv;
+}
+
+std::int64_t RetrySeekMs(std::int64_t durationMs) {
+  return durationMs > 0 && durationMs < kThumbnailSeekMs ? durationMs / 3 : 0;
 }
 
 VideoWndCore::VideoWndCore(Service* service, std::string path, int state)
@@ -251,9 +268,18 @@ void VideoWndCore::ThumbnailThread() {
       const std::string key = ShareKey();
       if (key.empty() || !m_pService) break;
       const std::string jpeg = m_pService->ThumbnailPath(key);
-      // No file after the grab: a clip shorter than the seek point, or a video the converter
-      // cannot read. The tile keeps its placeholder.
-      if (!Grab(Path(), jpeg) || !IsRegularFile(jpeg)) break;
+      const std::string video = Path();
+      GrabEnd end = Grab(video, jpeg, kThumbnailSeekMs);
+      // Nothing at the seek point: most often a clip shorter than that. One more grab, from a
+      // point the video does reach (its duration comes from the probe's values, which the
+      // catalogue keeps); a video the converter cannot read fails that too and keeps its
+      // placeholder.
+      if (end == GrabEnd::NoPicture && !m_bStopping) {
+        const MediaFacts facts =
+            MediaValuesCache::FromMediaValues(m_pService->MediaCache().Lookup(video));
+        end = Grab(video, jpeg, RetrySeekMs(facts.durationMs));
+      }
+      if (end != GrabEnd::Picture) break;
       bool loaded = ApplyThumbnail(jpeg);
       PostRepaint();
       if (loaded || m_bRegenerated.exchange(true)) break;
@@ -266,17 +292,22 @@ void VideoWndCore::ThumbnailThread() {
   m_changed.notify_all();
 }
 
-bool VideoWndCore::Grab(const std::string& videoPath, const std::string& jpegPath) {
+VideoWndCore::GrabEnd VideoWndCore::Grab(const std::string& videoPath, const std::string& jpegPath,
+                                         std::int64_t seekMs) {
   const std::vector<std::string> argv =
-      ThumbnailArguments(ConverterExecutable(), videoPath, jpegPath);
+      ThumbnailArguments(ConverterExecutable(), videoPath, jpegPath, seekMs);
   GrabSlot slot(m_bStopping);
-  if (!slot.Held()) return false;
+  if (!slot.Held()) return GrabEnd::Cut;
+  // A converter that finds no frame exits without touching its output, so a file left from
+  // before (one that did not load, or an older picture of this path) would pass for this
+  // grab's picture.
+  if (PathExists(jpegPath)) RemoveFile(jpegPath);
   ChildProcess child;
   std::string error;
   bool started = false;
   {
     std::lock_guard<std::mutex> threads(m_threadMutex);
-    if (m_bStopping) return false;
+    if (m_bStopping) return GrabEnd::Cut;
     started = child.Start(argv, &error);
     if (started) m_pGrab = &child;
   }
@@ -284,7 +315,7 @@ bool VideoWndCore::Grab(const std::string& videoPath, const std::string& jpegPat
     WriteLog("缩略图进程启动失败：" + error, kVideoWndDlgTag);
     bool pipe = error.rfind("pipe", 0) == 0;
     Post(Message(WM_TILE_MESSAGE_BOX, 0, 0, pipe ? kPipeFailedText : kSpawnFailedText));
-    return false;
+    return GrabEnd::Cut;
   }
   // The converter's output is not used, but it is drained so the converter never blocks on
   // a full pipe.
@@ -313,7 +344,8 @@ bool VideoWndCore::Grab(const std::string& videoPath, const std::string& jpegPat
   // empty file.
   const bool failed = ended || child.ExitCode() != 0;
   if (failed && PathExists(jpegPath)) RemoveFile(jpegPath);
-  return !failed;
+  if (ended) return GrabEnd::Cut;
+  return !failed && IsRegularFile(jpegPath) ? GrabEnd::Picture : GrabEnd::NoPicture;
 }
 
 bool VideoWndCore::ApplyThumbnail(const std::string& jpegPath) {

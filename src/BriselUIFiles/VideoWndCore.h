@@ -53,15 +53,25 @@ enum VideoState : int {
 // holds 511 bytes and a terminator); a longer one is neither registered nor given a thumbnail.
 inline constexpr std::size_t kMaxProbePathBytes = 511;
 
-// Where the grab starts and the size of the picture it writes.
-inline constexpr const char* kThumbnailSeek = "00:00:15";
+// Where the grab starts (past the black lead-in of most videos) and the size of the picture
+// it writes.
+inline constexpr std::int64_t kThumbnailSeekMs = 15000;
 inline constexpr const char* kThumbnailSize = "128x72";
 
-// The grab's command line: seek to 15 s, overwrite the output, write one 128×72 frame as an
-// image2 JPEG.
+// The grab's command line: seek to `seekMs` (not at all for 0: the first frame), overwrite the
+// output, write one 128×72 frame as an image2 JPEG.
 //   converter -ss 00:00:15 -i VIDEO -y -f image2 -s 128x72 -vframes 1 JPEG
 std::vector<std::string> ThumbnailArguments(const std::string& converter, const std::string& video,
-                                            const std::string& jpeg);
+                                            const std::string& jpeg,
+                                            std::int64_t seekMs = kThumbnailSeekMs);
+
+// Where the second grab starts when the first wrote no picture, for a video whose duration
+// (milliseconds, -1 unknown) the probe measured: a third into a video shorter than the usual
+// seek point, past a fade-in as that point is for longer videos. Otherwise 0, the first frame:
+// the duration is unknown, or the file claims a length its pictures do not reach (a video
+// track shorter than the sound, a damaged index), and the first frame is the one every
+// readable video has.
+std::int64_t RetrySeekMs(std::int64_t durationMs);
 
 class VideoWndCore {
  public:
@@ -140,9 +150,13 @@ class VideoWndCore {
   void ThumbnailThread();
   // Starts the thumbnail thread unless one runs or the object stops; joins a finished one.
   void StartThumbnailThread();
-  // One grab into `jpegPath`; false (and no file left) when it was stopped, failed or could
-  // not start.
-  bool Grab(const std::string& videoPath, const std::string& jpegPath);
+  enum class GrabEnd {
+    Picture,    // the converter wrote the picture
+    NoPicture,  // it ran to its end without one (a seek past the end, an unreadable file)
+    Cut,        // it was stopped, ran too long, died by a signal or could not start
+  };
+  // One grab into `jpegPath` from `seekMs`; no file is left unless it ends with a picture.
+  GrabEnd Grab(const std::string& videoPath, const std::string& jpegPath, std::int64_t seekMs);
   // Has-thumbnail, thumbnail path, loader; true when the picture loaded.
   bool ApplyThumbnail(const std::string& jpegPath);
   void PostRepaint() const;

@@ -8,6 +8,7 @@
 #include "BriselUIFiles/JpegImage.h"
 #include "BriselUIFiles/VideoWndListCore.h"
 #include "ConService/Service.h"
+#include "platform/ChildProcess.h"
 #include "platform/ConverterLocator.h"
 #include "platform/FileSystem.h"
 #include "support/FakeConverter.h"
@@ -45,6 +46,17 @@ class Probe : public ::testing::Test {
     return tile;
   }
   std::vector<std::string> ImageFiles() const { return ListDirectory(service.ImageFolder()); }
+  // The picture the converter makes of `video` from `seek` (seconds; empty: no seek, the
+  // first frame), made directly; empty when it makes none.
+  std::string Reference(const std::string& video, const std::string& seek) {
+    const std::string jpeg = box.Path("reference.jpg");
+    RemoveFile(jpeg);
+    std::vector<std::string> argv = {ConverterExecutable(), "-v", "error"};
+    if (!seek.empty()) argv.insert(argv.end(), {"-ss", seek});
+    argv.insert(argv.end(), {"-i", video, "-f", "image2", "-s", "128x72", "-vframes", "1", jpeg});
+    EXPECT_EQ(RunProcess(argv, 60000).exitCode, 0);
+    return ReadWholeFile(jpeg).value_or("");
+  }
 
   test::Sandbox box;
   Service service;
@@ -56,6 +68,33 @@ TEST(ThumbnailArguments, TheGrabsFixedCommandLine) {
             (std::vector<std::string>{"/p/ffmpeg/ffmpeg", "-ss", "00:00:15", "-i", "/v/a b.mp4",
                                       "-y", "-f", "image2", "-s", "128x72", "-vframes", "1",
                                       "/p/file_root/image/k.jpg"}));
+  // The second try's seek points; none at all for the first frame.
+  const std::vector<std::string> tail = {"-i", "v",      "-y",       "-f", "image2",
+                                         "-s", "128x72", "-vframes", "1",  "k.jpg"};
+  const struct {
+    std::int64_t seekMs;
+    std::vector<std::string> head;
+  } seeks[] = {
+      {1333, {"c", "-ss", "00:00:01.333"}},
+      {4999, {"c", "-ss", "00:00:04.999"}},
+      {3723004, {"c", "-ss", "01:02:03.004"}},
+      {0, {"c"}},
+  };
+  for (const auto& s : seeks) {
+    std::vector<std::string> expected = s.head;
+    expected.insert(expected.end(), tail.begin(), tail.end());
+    EXPECT_EQ(ThumbnailArguments("c", "v", "k.jpg", s.seekMs), expected) << s.seekMs;
+  }
+}
+
+TEST(RetrySeekMs, AThirdIntoAShortVideoElseTheFirstFrame) {
+  const std::pair<std::int64_t, std::int64_t> cases[] = {
+      {4000, 1333}, {14999, 4999}, {2, 0},  // shorter than the seek point
+      {15000, 0},   {600000, 0},            // long enough, yet nothing was found at 15 s
+      {-1, 0},      {0, 0},                 // not measured
+  };
+  for (const auto& [durationMs, seekMs] : cases)
+    EXPECT_EQ(RetrySeekMs(durationMs), seekMs) << durationMs;
 }
 
 TEST_F(Probe, ASixteenSecondClipIsRegisteredMeasuredAndGetsAThumbnail) {
@@ -91,13 +130,48 @@ TEST_F(Probe, ASixteenSecondClipIsRegisteredMeasuredAndGetsAThumbnail) {
   EXPECT_FALSE(target->Messages(WM_TILE_REPAINT).empty());
 }
 
-TEST_F(Probe, ShortAudioOnlyAndUnreadableFilesCompleteWithoutAPicture) {
+// The picture comes from 15 s into a video that long; a shorter one gets a picture from inside
+// it: a third into it when the probe measured it, else its first frame. The pictures are
+// compared with the converter's own from each point (the test picture moves, so they differ).
+TEST_F(Probe, EveryVideoTheConverterReadsGetsAPictureFromInsideIt) {
+  const struct {
+    const char* what;
+    double seconds;
+    bool measured;
+    const char* seek;
+  } cases[] = {
+      {"a 20-s clip: from 15 s, with no second grab", 20, true, "15"},
+      {"a 4-s clip: a third into it", 4, true, "1.333"},
+      {"a 4-s clip MediaInfoLib cannot measure: its first frame", 4, false, ""},
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string clip = Clip("videos/" + std::to_string(++n) + ".mp4", c.seconds);
+    SetMediaInfoUnloadableForTesting(!c.measured);
+    auto tile = Probed(clip);
+    SetMediaInfoUnloadableForTesting(false);
+    const std::string jpeg = service.ThumbnailPath(ShareRecord::MakeKey(clip));
+    EXPECT_TRUE(tile->HasThumbnail());
+    EXPECT_EQ(tile->ThumbnailPath(), jpeg);
+    const ImageSize size = DecodeJpegSize(jpeg);
+    EXPECT_EQ(size.width, 128);
+    EXPECT_EQ(size.height, 72);
+    const std::string picture = ReadWholeFile(jpeg).value_or("");
+    ASSERT_FALSE(picture.empty());
+    for (const char* seek : {"15", "6.667", "1.333", ""}) {
+      EXPECT_EQ(picture == Reference(clip, seek), std::string(seek) == c.seek)
+          << "the converter's picture from \"" << seek << "\"";
+    }
+  }
+}
+
+TEST_F(Probe, AudioOnlyAndUnreadableFilesCompleteWithoutAPicture) {
   const struct {
     const char* what;
     std::string path;
     bool hasWidth;
   } cases[] = {
-      {"a clip shorter than the seek point", Clip("videos/short.mp4", 5), true},
       {"an audio-only file", Clip("videos/tone.mp4", 3, false), false},
       {"a file that is no video", box.WriteFile("videos/junk.mkv", "not a video at all"), false},
   };
@@ -210,19 +284,26 @@ TEST_F(Probe, AVideoTheCatalogueRefusesGetsNoThumbnailFile) {
 }
 
 TEST_F(Probe, AThumbnailThatDoesNotLoadIsMadeAgainOnce) {
-  const std::string clip = Clip("videos/clip.mp4", 16);
-  const std::string key = ShareRecord::MakeKey(clip);
-  const std::string jpeg = service.ThumbnailPath(key);
-  box.WriteFile("file_root/image/" + key + ".jpg", "not a picture");
-  {
+  // Also for a clip shorter than the seek point, whose first grab writes nothing: the file
+  // that did not load is not taken for its picture.
+  for (double seconds : {4.0, 16.0}) {
+    SCOPED_TRACE(seconds);
+    const std::string clip =
+        Clip("videos/" + std::to_string(static_cast<int>(seconds)) + ".mp4", seconds);
+    const std::string key = ShareRecord::MakeKey(clip);
+    const std::string jpeg = service.ThumbnailPath(key);
+    box.WriteFile("file_root/image/" + key + ".jpg", "not a picture");
     VideoWndCore tile(&service, clip);
-    tile.SetVideoInfo(clip, key, "clip.mp4", true);
+    tile.SetVideoInfo(clip, key, BaseName(clip), true);
     tile.SetThumbnail(jpeg);
     EXPECT_FALSE(tile.HasThumbnail());
     ASSERT_TRUE(tile.WaitForWorkers(kLong));
     EXPECT_TRUE(tile.HasThumbnail());
     EXPECT_EQ(DecodeJpegSize(jpeg).width, 128);
   }
+  const std::string clip = box.Path("videos/16.mp4");
+  const std::string key = ShareRecord::MakeKey(clip);
+  const std::string jpeg = service.ThumbnailPath(key);
   // A picture that never loads is remade once, not again and again.
   int loads = 0;
   VideoWndCore tile(&service, clip);
@@ -230,7 +311,7 @@ TEST_F(Probe, AThumbnailThatDoesNotLoadIsMadeAgainOnce) {
     ++loads;
     return false;
   });
-  tile.SetVideoInfo(clip, key, "clip.mp4", true);
+  tile.SetVideoInfo(clip, key, "16.mp4", true);
   tile.SetThumbnail(jpeg);
   ASSERT_TRUE(tile.WaitForWorkers(kLong));
   tile.SetThumbnail(jpeg);
