@@ -14,10 +14,15 @@
 
 #include "BriselUIFiles/CDownLoadDlg.h"
 #include "BriselUIFiles/QueueFile.h"
+#include "BriselUIFiles/RightVideoDlg.h"
 #include "BriselUIFiles/VideoRelationFile.h"
+#include "BriselUIFiles/VideoWndCore.h"
+#include "BriselUIFiles/VideoWndList.h"
+#include "BriselUIFiles/VideoWndListCore.h"
 #include "ConService/Service.h"
 #include "GalleryOutput.h"
 #include "app/BriselVRClientDlg.h"
+#include "app/SharePage.h"
 #include "platform/ChildProcess.h"
 #include "platform/ConverterLocator.h"
 #include "platform/FileSystem.h"
@@ -41,14 +46,17 @@ std::map<std::string, MainWindowView>& Views() {
 struct SampleVideo {
   const char* name;
   const char* source;  // lavfi source of its picture
+  const char* seconds;
 };
 
 // Ordinary videos, and which of them were converted (with the converted file's name).
 const SampleVideo kVideos[] = {
-    {"海边日落.mp4", "testsrc2=size=640x360:rate=25"},
-    {"城市夜景.mkv", "smptehdbars=size=640x360:rate=25"},
-    {"雪山航拍.mp4", "mandelbrot=size=640x360:rate=25"},
-    {"家庭聚会2016.mp4", "rgbtestsrc=size=640x360:rate=25"},
+    {"海边日落.mp4", "testsrc2=size=640x360:rate=25", "16"},
+    {"城市夜景.mkv", "smptehdbars=size=640x360:rate=25", "16"},
+    {"雪山航拍.mp4", "mandelbrot=size=640x360:rate=25", "16"},
+    // A phone recording shorter than the thumbnail's seek point: the sample has no picture
+    // for it, and the window makes one from inside the clip.
+    {"家庭聚会2016.mp4", "rgbtestsrc=size=640x360:rate=25", "4"},
 };
 const std::pair<const char*, const char*> kConverted[] = {
     {"城市夜景.mkv", "城市夜景.mp4"},
@@ -61,8 +69,8 @@ bool Run(const std::vector<std::string>& argv) {
   return r.exitCode == 0;
 }
 
-// A 16-second clip (long enough for the thumbnail taken at 15 s) and its 128 x 72 thumbnail.
-bool MakeClip(const std::string& path, const char* source) {
+// A clip and its 128 x 72 thumbnail, taken at 15 s (none for a shorter clip).
+bool MakeClip(const std::string& path, const char* source, const char* seconds) {
   return Run({ConverterExecutable(),
               "-v",
               "error",
@@ -76,7 +84,7 @@ bool MakeClip(const std::string& path, const char* source) {
               "-i",
               "sine=frequency=440",
               "-t",
-              "16",
+              seconds,
               "-c:v",
               "libx264",
               "-preset",
@@ -107,7 +115,7 @@ bool MakeSampleLibrary(const std::string& folder) {
   std::vector<VIDEO_RELATION_ST> relations;
   for (const SampleVideo& v : kVideos) {
     const std::string path = folder + "/videos/" + v.name;
-    if (!MakeClip(path, v.source)) return false;
+    if (!MakeClip(path, v.source, v.seconds)) return false;
     std::string key;
     catalogue.AddShareRecord(path, SHARE_LIST_ORDINARY, &key);
     MakeThumbnail(path, catalogue.ThumbnailPath(key));
@@ -126,6 +134,16 @@ bool MakeSampleLibrary(const std::string& folder) {
   }
   WriteRelationFile(RelationFilePath(), relations);
   WriteQueueFile(QueueFilePath(), tasks);
+  return true;
+}
+
+// True when every tile of the page is probed and has no grab running.
+bool TilesSettled(CRightVideoDlg& page) {
+  if (page.VideoList()->Core().ProbeAllRunning()) return false;
+  for (const VIDEOINFO_ST& e : page.VideoList()->Core().Entries()) {
+    if (!e.m_pTile->Probed() || !e.m_pTile->WaitForWorkers(std::chrono::milliseconds(0)))
+      return false;
+  }
   return true;
 }
 
@@ -240,6 +258,10 @@ void RenderMainWindowViews() {
     window.show();
     MainWindowScene scene(window, sample.path());
     scene.Settle(1500);  // tiles probe and load their thumbnails
+    // ... and make the missing ones.
+    if (auto* page = dynamic_cast<CRightVideoDlg*>(window.Page()->Widget())) {
+      for (int i = 0; i < 300 && !TilesSettled(*page); ++i) scene.Settle(100);
+    }
     for (auto& [name, view] : Views()) view(scene);
   }
   SetProgramFolderOverride("");
