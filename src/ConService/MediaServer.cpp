@@ -166,6 +166,41 @@ bool AcceptedOn(int fd, const in_addr& address, int port, sockaddr_in* peer) {
          peer->sin_family == AF_INET;
 }
 
+struct AcceptedConnection {
+  std::uint32_t peer;  // the peer's address, network order
+  ino_t inode;         // grows with every socket made: the newest come last
+  int pinned;          // our own copy of the descriptor, so it stays this socket until closed
+};
+
+// Every connection accepted on address:port, found among our own descriptors: CivetWeb tells
+// a connection's peer only once its request head has arrived and never hands out its sockets.
+// The caller closes each `pinned`.
+std::vector<AcceptedConnection> AcceptedConnections(const std::string& address, int port) {
+  std::vector<AcceptedConnection> connections;
+  in_addr listening{};
+  if (inet_pton(AF_INET, address.c_str(), &listening) != 1) return connections;
+  DIR* dir = opendir("/proc/self/fd");
+  if (!dir) return connections;
+  const int listing = dirfd(dir);
+  while (dirent* entry = readdir(dir)) {
+    if (entry->d_name[0] < '0' || entry->d_name[0] > '9') continue;
+    const int fd = std::atoi(entry->d_name);
+    if (fd == listing) continue;
+    // A worker may close the descriptor at any time and the number be reused: every look and
+    // any shutdown go through a copy made first.
+    const int pinned = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (pinned < 0) continue;
+    sockaddr_in peer{};
+    struct stat st;
+    if (AcceptedOn(pinned, listening, port, &peer) && fstat(pinned, &st) == 0)
+      connections.push_back({peer.sin_addr.s_addr, st.st_ino, pinned});
+    else
+      close(pinned);
+  }
+  closedir(dir);
+  return connections;
+}
+
 // The socket of this connection: CivetWeb does not hand it out, so it is found once per
 // connection among our own descriptors by its two addresses, and then remembered.
 bool SocketMatches(int fd, const mg_request_info* info, int localPort) {
@@ -326,8 +361,9 @@ bool MediaServer::Start(const std::string& address, int port, const std::string&
 void MediaServer::Stop() {
   if (!m_pContext) return;
   // CivetWeb's listener notices the stop request only when its poll wakes, which it does
-  // every two seconds; a few connections to our own listener wake it at once. Bounded: at
-  // most two seconds of knocking, to our own address only.
+  // every two seconds; a few connections to our own listener wake it at once. Its workers
+  // waiting on a kept-alive connection look every two seconds as well: cutting the
+  // connections wakes them. Bounded: at most two seconds of knocking, to our own address only.
   m_bStopping = true;
   std::atomic<bool> stopped{false};
   std::thread knocker([this, &stopped] {
@@ -341,6 +377,10 @@ void MediaServer::Stop() {
       if (fd < 0) continue;
       connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to);
       close(fd);
+      for (const AcceptedConnection& c : AcceptedConnections(m_strAddress, m_nPort)) {
+        shutdown(c.pinned, SHUT_RDWR);
+        close(c.pinned);
+      }
     }
   });
   mg_stop(m_pContext);
@@ -377,39 +417,16 @@ void MediaServer::OnConnectionClose(const mg_connection* conn) {
 }
 
 void MediaServer::LimitPeers() {
-  // CivetWeb tells a connection's peer only once its request head has arrived, which is too
-  // late for a peer that never sends one; the sockets themselves say it at once.
   std::lock_guard<std::mutex> lock(m_limitMutex);
-  in_addr listening{};
-  if (inet_pton(AF_INET, m_strAddress.c_str(), &listening) != 1) return;
-  struct Connection {
-    ino_t inode;  // grows with every socket made: the newest come last
-    int pinned;   // our own copy of the descriptor, so it stays this socket until closed
-  };
-  std::map<std::uint32_t, std::vector<Connection>> byPeer;
-  DIR* dir = opendir("/proc/self/fd");
-  if (!dir) return;
-  const int listing = dirfd(dir);
-  while (dirent* entry = readdir(dir)) {
-    if (entry->d_name[0] < '0' || entry->d_name[0] > '9') continue;
-    const int fd = std::atoi(entry->d_name);
-    if (fd == listing) continue;
-    // Another worker may close the descriptor at any time and the number be reused: every
-    // look and the shutdown go through a copy made first.
-    const int pinned = fcntl(fd, F_DUPFD_CLOEXEC, 0);
-    if (pinned < 0) continue;
-    sockaddr_in peer{};
-    struct stat st;
-    if (AcceptedOn(pinned, listening, m_nPort, &peer) && fstat(pinned, &st) == 0)
-      byPeer[peer.sin_addr.s_addr].push_back({st.st_ino, pinned});
-    else
-      close(pinned);
-  }
-  closedir(dir);
+  std::map<std::uint32_t, std::vector<AcceptedConnection>> byPeer;
+  for (const AcceptedConnection& c : AcceptedConnections(m_strAddress, m_nPort))
+    byPeer[c.peer].push_back(c);
   for (auto& [peer, connections] : byPeer) {
     if (connections.size() > static_cast<std::size_t>(kMaxConnectionsPerPeer)) {
       std::sort(connections.begin(), connections.end(),
-                [](const Connection& a, const Connection& b) { return a.inode < b.inode; });
+                [](const AcceptedConnection& a, const AcceptedConnection& b) {
+                  return a.inode < b.inode;
+                });
       char text[INET_ADDRSTRLEN] = "";
       in_addr address{peer};
       inet_ntop(AF_INET, &address, text, sizeof text);
@@ -419,7 +436,7 @@ void MediaServer::LimitPeers() {
       for (std::size_t i = kMaxConnectionsPerPeer; i < connections.size(); ++i)
         shutdown(connections[i].pinned, SHUT_RDWR);
     }
-    for (const Connection& c : connections) close(c.pinned);
+    for (const AcceptedConnection& c : connections) close(c.pinned);
   }
 }
 
