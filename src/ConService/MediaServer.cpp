@@ -305,6 +305,7 @@ bool MediaServer::Start(const std::string& address, int port, const std::string&
   const std::string listening = address + ":" + std::to_string(port);
   const std::string threads = std::to_string(kWorkerThreads);
   const std::string requestTimeout = std::to_string(kRequestTimeoutMs);
+  const std::string keepAliveTimeout = std::to_string(kKeepAliveTimeoutMs);
   const std::string mimeTypes = ExtraMimeTypes();
   const char* options[] = {
       "listening_ports",
@@ -325,6 +326,8 @@ bool MediaServer::Start(const std::string& address, int port, const std::string&
       // and then nothing, frees its worker after this long.
       "request_timeout_ms",
       requestTimeout.c_str(),
+      "keep_alive_timeout_ms",
+      keepAliveTimeout.c_str(),
       // No program in the shared folder ever runs: patterns that match no path.
       "cgi_pattern",
       "-",

@@ -45,6 +45,11 @@ class MediaServer {
   // A request head must arrive within this time of the connection (CivetWeb's request
   // timeout, which also bounds a small answer's wait for the phone to read it).
   static constexpr int kRequestTimeoutMs = 10000;
+  // How long a kept-alive connection waits for its next request. A player plays from what it
+  // holds before it asks for the next range, and the end of a large answer may still be on its
+  // way to the phone when our last write returns; CivetWeb's own half second closed
+  // connections the phone was about to use.
+  static constexpr int kKeepAliveTimeoutMs = 10000;
 
   MediaServer() = default;
   ~MediaServer();  // Stop
