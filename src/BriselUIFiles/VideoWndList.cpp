@@ -228,10 +228,7 @@ void CVideoWndList::AddDropped(const QStringList& paths) {
 }
 
 void CVideoWndList::AddFromDialog() {
-  if (m_pCore->EntryCount() >= kMaxLibraryEntries) {
-    m_pCore->AddFromDialog({});  // refused: "至多可添加70项视频"
-    return;
-  }
+  if (m_pCore->RefuseDialog()) return;
   if (QWidget* page = parentWidget()) page->setFocus();
   const QStringList files = g_fileDialog ? g_fileDialog(this) : RunFileDialog(this);
   m_pCore->AddFromDialog(ToPaths(files));

@@ -99,6 +99,20 @@ std::vector<std::shared_ptr<VideoWndCore>> VideoWndListCore::Tiles() const {
   return tiles;
 }
 
+std::size_t VideoWndListCore::OrdinaryEntryCount() const {
+  return std::count_if(m_entries.begin(), m_entries.end(), [](const VIDEOINFO_ST& e) {
+    // MarkMissing saves the previous state before it sets 8.
+    const int state = e.m_pTile->State();
+    const int kind = state == VIDEO_MISSING ? e.m_pTile->PreviousState() : state;
+    return kind != VIDEO_CONVERTED;
+  });
+}
+
+bool VideoWndListCore::OrdinaryFull() const {
+  return OrdinaryEntryCount() >= kMaxOrdinaryEntries ||
+         (m_pService && m_pService->ShareRecordCount(SHARE_LIST_ORDINARY) >= kMaxShareRecords);
+}
+
 void VideoWndListCore::Toast(int kind) { m_pPage->ShowToast(kind); }
 
 void VideoWndListCore::UncheckAndRepaint(VideoWndCore& tile) {
@@ -155,6 +169,18 @@ bool VideoWndListCore::SelectionFitsDialogBuffer(const std::vector<std::string>&
   return needed <= capacity;
 }
 
+bool VideoWndListCore::RefuseDialog() {
+  if (m_entries.size() >= kMaxLibraryEntries) {
+    Toast(TOAST_TOO_MANY);
+    return true;
+  }
+  if (OrdinaryFull()) {
+    Toast(TOAST_SHARE_LIST_FULL);
+    return true;
+  }
+  return false;
+}
+
 std::size_t VideoWndListCore::AddFromDialog(const std::vector<std::string>& picked) {
   if (m_entries.size() >= kMaxLibraryEntries) {
     Toast(TOAST_TOO_MANY);
@@ -173,6 +199,10 @@ std::size_t VideoWndListCore::AddFromDialog(const std::vector<std::string>& pick
     }
     if (m_entries.size() >= kMaxLibraryEntries) {
       Toast(TOAST_TOO_MANY);
+      break;
+    }
+    if (OrdinaryFull()) {
+      Toast(TOAST_SHARE_LIST_FULL);
       break;
     }
     VIDEOINFO_ST entry;
@@ -210,6 +240,10 @@ std::size_t VideoWndListCore::AddDropped(const std::vector<std::string>& dropped
     if (IsTilePath(path)) {
       Toast(TOAST_FILE_EXISTS);
       continue;
+    }
+    if (OrdinaryFull()) {
+      Toast(TOAST_SHARE_LIST_FULL);
+      break;
     }
     VIDEOINFO_ST entry;
     entry.m_pTile = NewTile(path, VIDEO_IDLE);

@@ -28,6 +28,7 @@
 #include "BriselUIFiles/VideoWndCore.h"
 #include "BriselUIFiles/VideoWndListHost.h"
 #include "BriselUIFiles/VideoWndListPage.h"
+#include "ConService/ShareRecord.h"
 
 namespace brisel {
 
@@ -50,6 +51,9 @@ struct VIDEOINFO_ST {
 
 // Limits of additions.
 inline constexpr std::size_t kMaxLibraryEntries = 70;
+// Ordinary videos (all but converted files): no more than list 1 of the share catalogue holds,
+// so each one is offered to phones and comes back at the next start.
+inline constexpr std::size_t kMaxOrdinaryEntries = kMaxShareRecords;
 inline constexpr std::size_t kDialogBufferPerEntry = 260;  // characters
 inline constexpr std::size_t kMaxPickedPathLength = 60;    // characters (UTF-16 units)
 inline constexpr std::size_t kMaxBalloonTitleLength = 63;
@@ -81,10 +85,14 @@ class VideoWndListCore {
   void StartProbeAll();
   bool ProbeAllRunning() const;
 
+  // Whether the file dialog must stay closed, after saying why: a library of 70 entries
+  // (toast 6) or one full of ordinary videos (toast 13).
+  bool RefuseDialog();
   // The file dialog's chosen paths. Refused as a whole: a library of 70 entries (toast 6)
   // and a selection that would not fit the dialog's buffer (nothing said). Each path: longer
   // than 60 characters or 511 bytes → toast 5; already a tile path → toast 2; the 71st entry
-  // → toast 6 and the rest is dropped. Returns how many entries were added.
+  // → toast 6, an ordinary video beyond OrdinaryFull → toast 13, and the rest is dropped.
+  // Returns how many entries were added.
   std::size_t AddFromDialog(const std::vector<std::string>& picked);
   // Whether the selection fits the (70 − entries) × 260-character name buffer of the file
   // dialog ("folder\0name\0name\0\0", or "path\0" for one file).
@@ -93,7 +101,8 @@ class VideoWndListCore {
 
   // Dropped files. A library of 70 or more entries ignores the whole drop. Each file: not one
   // of the video extensions → toast 4; longer than 511 bytes → toast 5; already a tile path
-  // → toast 2; otherwise added and probed at once. Returns how many entries were added.
+  // → toast 2; beyond OrdinaryFull → toast 13 and the rest is dropped; otherwise added and
+  // probed at once. Returns how many entries were added.
   std::size_t AddDropped(const std::vector<std::string>& dropped);
   // The text after the last "." is exactly one of mp4 MP4 mkv MKV flv FLV rmvb RMVB wmv WMV
   // avi AVI mpeg MPEG 3gp 3GP.
@@ -125,6 +134,13 @@ class VideoWndListCore {
   // Stops ProbeAll and the threads of every tile and waits for them. Afterwards only the
   // destructor may be called.
   void Shutdown();
+
+  // Entries that are not converted files (also those still being probed or found missing).
+  std::size_t OrdinaryEntryCount() const;
+  // Whether another ordinary video would find no place in list 1 of the catalogue: the
+  // library holds 35 of them, or the list is full already (it keeps the record of a video
+  // whose converted file took its entry's place).
+  bool OrdinaryFull() const;
 
   const std::list<VIDEOINFO_ST>& Entries() const { return m_entries; }
   std::size_t EntryCount() const { return m_entries.size(); }

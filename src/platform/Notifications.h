@@ -45,6 +45,7 @@ enum ToastKind : int {
   TOAST_NO_SERVER = 10,         // "服务器连接失败"
   TOAST_IN_USE = 11,            // "视频正被其他程序使用"
   TOAST_UP_TO_DATE = 12,        // "已经是最新版本"
+  TOAST_SHARE_LIST_FULL = 13,  // "至多可添加35项视频" (ordinary videos, as many as phones see)
 };
 
 // How many characters (UTF-16 code units) of a name a prompt shows.

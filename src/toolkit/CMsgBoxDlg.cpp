@@ -37,6 +37,8 @@ QString ToastText(int kind) {
       return QStringLiteral("视频正被其他程序使用");
     case TOAST_UP_TO_DATE:
       return QStringLiteral("已经是最新版本");
+    case TOAST_SHARE_LIST_FULL:
+      return QStringLiteral("至多可添加35项视频");
     default:
       return QString();
   }

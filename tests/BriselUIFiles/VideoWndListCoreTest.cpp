@@ -6,6 +6,7 @@
 #include <set>
 
 #include "BriselUIFiles/ConvertRequest.h"
+#include "BriselUIFiles/ConvertStatus.h"
 #include "ConService/Service.h"
 #include "app/AppSettings.h"
 #include "platform/FileSystem.h"
@@ -146,35 +147,67 @@ TEST_F(VideoLibrary, AdditionRules) {
   enum Way { Dialog, Drop };
   const struct {
     const char* what;
-    std::size_t before;
+    std::size_t ordinary, converted;  // entries before
     Way way;
     std::vector<std::string> paths;
     std::size_t added;
     std::vector<int> toasts;
   } cases[] = {
-      {"69 entries take one picked file", 69, Dialog, {"/v/one.mp4"}, 1, {}},
+      {"69 entries take one picked file", 34, 35, Dialog, {"/v/one.mp4"}, 1, {}},
       {"a selection beyond the dialog's 260 characters is refused whole",
-       69,
+       34,
+       35,
        Dialog,
        {"/v/" + std::string(100, 'a') + ".mp4", "/v/" + std::string(100, 'b') + ".mp4",
         "/v/" + std::string(100, 'c') + ".mp4"},
        0,
        {}},
-      {"a full library refuses the dialog", 70, Dialog, {"/v/one.mp4"}, 0, {TOAST_TOO_MANY}},
-      {"short names that fit the buffer still stop at 70 entries",
-       68,
+      {"a full library refuses the dialog", 35, 35, Dialog, {"/v/one.mp4"}, 0, {TOAST_TOO_MANY}},
+      {"short names that fit the buffer still stop at 70 entries, before the ordinary limit",
+       33,
+       35,
        Dialog,
        {"/v/1.mp4", "/v/2.mp4", "/v/3.mp4", "/v/4.mp4"},
        2,
        {TOAST_TOO_MANY}},
       {"69 entries take three dropped files",
-       69,
+       32,
+       37,
        Drop,
        {"/v/1.mp4", "/v/2.mp4", "/v/3.mp4"},
        3,
        {}},
-      {"a full library ignores a drop", 70, Drop, {"/v/1.mp4"}, 0, {}},
+      {"a full library ignores a drop", 35, 35, Drop, {"/v/1.mp4"}, 0, {}},
+      {"35 ordinary videos refuse a picked one",
+       35,
+       0,
+       Dialog,
+       {"/v/1.mp4"},
+       0,
+       {TOAST_SHARE_LIST_FULL}},
+      {"picked beyond 35 ordinary videos: one toast, the rest dropped",
+       33,
+       0,
+       Dialog,
+       {"/v/1.mp4", "/v/2.mp4", "/v/3.mp4", "/v/4.mp4"},
+       2,
+       {TOAST_SHARE_LIST_FULL}},
+      {"converted files do not count against the 35",
+       34,
+       30,
+       Drop,
+       {"/v/1.mp4", "/v/2.mp4", "/v/3.mp4"},
+       1,
+       {TOAST_SHARE_LIST_FULL}},
+      {"dropped beyond 35 ordinary videos: a file's own refusal first, then one toast",
+       35,
+       0,
+       Drop,
+       {"/v/notes.txt", "/v/1.mp4", "/v/2.mp4"},
+       0,
+       {TOAST_NOT_VIDEO, TOAST_SHARE_LIST_FULL}},
       {"extensions are matched exactly",
+       0,
        0,
        Drop,
        {"/v/clip.Mp4", "/v/clip.MP4", "/v/clip.mp4", "/v/clip.3GP", "/v/clip", "/v.mkv/clip",
@@ -183,26 +216,80 @@ TEST_F(VideoLibrary, AdditionRules) {
        {TOAST_NOT_VIDEO, TOAST_NOT_VIDEO, TOAST_NOT_VIDEO, TOAST_NOT_VIDEO}},
       {"picked: 61 characters refused, 60 accepted, characters not bytes",
        0,
+       0,
        Dialog,
        {sixtyOne, sixty, chinese},
        2,
        {TOAST_PATH_TOO_LONG}},
-      {"dropped: 61 characters accepted", 0, Drop, {sixtyOne}, 1, {}},
-      {"dropped: more than 511 bytes refused", 0, Drop, {longPath}, 0, {TOAST_PATH_TOO_LONG}},
-      {"the same path twice", 0, Drop, {"/v/1.mp4", "/v/1.mp4"}, 1, {TOAST_FILE_EXISTS}},
+      {"dropped: 61 characters accepted", 0, 0, Drop, {sixtyOne}, 1, {}},
+      {"dropped: more than 511 bytes refused", 0, 0, Drop, {longPath}, 0, {TOAST_PATH_TOO_LONG}},
+      {"the same path twice", 0, 0, Drop, {"/v/1.mp4", "/v/1.mp4"}, 1, {TOAST_FILE_EXISTS}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     VideoWndListCore list(&service, &host, &host);
+    // Missing files, so nothing enters the catalogue: ordinary videos dropped, converted
+    // files reported by the transcoder.
     std::vector<std::string> filler;
-    for (std::size_t i = 0; i < c.before; ++i) filler.push_back("/f/" + std::to_string(i) + ".mp4");
-    ASSERT_EQ(list.AddDropped(filler), c.before);
+    for (std::size_t i = 0; i < c.ordinary; ++i)
+      filler.push_back("/f/" + std::to_string(i) + ".mp4");
+    ASSERT_EQ(list.AddDropped(filler), c.ordinary);
+    for (std::size_t i = 0; i < c.converted; ++i)
+      list.OnConversionStatus(CONVERT_COMPLETED, "/c/c" + std::to_string(i) + ".mp4", "/s/x.avi");
+    const std::size_t before = c.ordinary + c.converted;
+    ASSERT_EQ(list.EntryCount(), before);
     host = FakeHost();
     std::size_t added = c.way == Dialog ? list.AddFromDialog(c.paths) : list.AddDropped(c.paths);
     EXPECT_EQ(added, c.added);
-    EXPECT_EQ(list.EntryCount(), c.before + c.added);
+    EXPECT_EQ(list.EntryCount(), before + c.added);
     EXPECT_EQ(host.Toasts(), c.toasts);
   }
+  EXPECT_EQ(service.ShareRecordCount(SHARE_LIST_ORDINARY), 0u);
+}
+
+TEST_F(VideoLibrary, OrdinaryVideosStopAtWhatTheShareListHolds) {
+  std::vector<std::string> picked, dropped;
+  for (int i = 0; i < 20; ++i) picked.push_back(Video("p" + std::to_string(i) + ".mp4"));
+  for (int i = 0; i < 15; ++i) dropped.push_back(Video("d" + std::to_string(i) + ".mp4"));
+  ASSERT_EQ(library.AddFromDialog(picked), 20u);
+  ASSERT_EQ(library.AddDropped(dropped), 15u);
+  // Counted from the entries: refused whether or not their probes have registered them yet.
+  const std::string more = Video("more.mp4");
+  EXPECT_EQ(library.AddFromDialog({more}), 0u);
+  EXPECT_EQ(library.AddDropped({more}), 0u);
+  EXPECT_TRUE(library.RefuseDialog());
+  EXPECT_EQ(host.Toasts(), (std::vector<int>(3, TOAST_SHARE_LIST_FULL)));
+  ASSERT_TRUE(WaitProbed());
+  EXPECT_EQ(library.EntryCount(), 35u);
+  for (const VIDEOINFO_ST& e : library.Entries()) {
+    EXPECT_EQ(e.m_pTile->RegistrationResult(), SHARE_ADD_OK) << e.m_pTile->Path();
+    EXPECT_TRUE(service.FindShareRecord(SHARE_LIST_ORDINARY, e.m_pTile->Path()));
+  }
+  EXPECT_EQ(service.ShareRecordCount(SHARE_LIST_ORDINARY), 35u);
+
+  // A removed video frees its place.
+  Tile(0).SetChecked(true);
+  library.RemoveChecked();
+  EXPECT_FALSE(library.RefuseDialog());
+  EXPECT_EQ(library.AddDropped({more}), 1u);
+  ASSERT_TRUE(WaitProbed());
+  EXPECT_TRUE(service.FindShareRecord(SHARE_LIST_ORDINARY, more));
+
+  // A converted file takes the place of its source's entry, but the source keeps its record
+  // (and its entry at the next start): the list has no place for another video.
+  ASSERT_EQ(Tile(0).Path(), picked[1]);
+  Tile(0).SetChecked(true);
+  ASSERT_TRUE(library.SubmitChecked());
+  const std::string output = box.WriteFile("appData/converted/p1.mp4", "x");
+  library.OnConversionStatus(CONVERT_COMPLETED, output, picked[1]);
+  ASSERT_EQ(library.OrdinaryEntryCount(), 34u);
+  host = FakeHost();
+  EXPECT_EQ(library.AddDropped({Video("another.mp4")}), 0u);
+  EXPECT_EQ(host.Toasts(), (std::vector<int>{TOAST_SHARE_LIST_FULL}));
+  ASSERT_TRUE(WaitProbed());
+  EXPECT_EQ(Tile(0).State(), VIDEO_CONVERTED);
+  EXPECT_EQ(service.ShareRecordCount(SHARE_LIST_ORDINARY), 35u);
+  EXPECT_EQ(service.ShareRecordCount(SHARE_LIST_CONVERTED), 1u);
 }
 
 TEST_F(VideoLibrary, TheSamePathIsRefusedAlsoAfterTheProbeRewroteIt) {

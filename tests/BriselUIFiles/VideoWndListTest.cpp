@@ -11,6 +11,7 @@
 #include <QUrl>
 #include <QWheelEvent>
 
+#include "BriselUIFiles/ConvertStatus.h"
 #include "BriselUIFiles/VideoWndCore.h"
 #include "BriselUIFiles/VideoWndDlg.h"
 #include "BriselUIFiles/VideoWndListCore.h"
@@ -227,10 +228,14 @@ TEST_F(CVideoWndListTest, AFullLibraryRefusesBeforeTheDialogOpens) {
     ++opened;
     return QStringList();
   });
-  AddMissing(70);
+  AddMissing(35);
+  panel->AddFromDialog();
+  for (int i = 0; i < 35; ++i)
+    panel->Core().OnConversionStatus(CONVERT_COMPLETED, "/nowhere/c" + std::to_string(i) + ".mp4",
+                                     "/nowhere/source.avi");
   panel->AddFromDialog();
   EXPECT_EQ(opened, 0);
-  EXPECT_EQ(page.toasts, (std::vector<int>{TOAST_TOO_MANY}));
+  EXPECT_EQ(page.toasts, (std::vector<int>{TOAST_SHARE_LIST_FULL, TOAST_TOO_MANY}));
   EXPECT_EQ(panel->ScrollBar()->maximum(), 14 * 134 - 522 + 1);
 }
 

@@ -78,14 +78,15 @@ TEST_F(CMsgBoxDlgTest, CatalogueTextsAndUnknownKindsKeepTheLastText) {
       {10, "服务器连接失败"},
       {11, "视频正被其他程序使用"},
       {12, "已经是最新版本"},
+      {13, "至多可添加35项视频"},
   };
   for (auto [kind, text] : kinds) {
     m_toast.ShowToast(kind);
     EXPECT_EQ(m_toast.Text(), QString::fromUtf8(text)) << kind;
   }
-  m_toast.ShowToast(13);
-  EXPECT_EQ(m_toast.Text(), "已经是最新版本");
-  EXPECT_EQ(m_toast.Kind(), 13);
+  m_toast.ShowToast(14);
+  EXPECT_EQ(m_toast.Text(), "至多可添加35项视频");
+  EXPECT_EQ(m_toast.Kind(), 14);
 }
 
 TEST_F(CMsgBoxDlgTest, PaintsAtItsOpacityAndNeverTakesFocus) {

@@ -196,7 +196,8 @@ void Toast() {
   CMsgBoxDlg toast(&page);
   toast.ShowToast(TOAST_PATH_TOO_LONG);
   while (toast.IsTimerActive(CMsgBoxDlg::TIMER_FADE_IN)) toast.OnTimer(CMsgBoxDlg::TIMER_FADE_IN);
-  for (int kind : {TOAST_ALREADY_CONVERTED, TOAST_PATH_TOO_LONG, TOAST_UP_TO_DATE}) {
+  for (int kind :
+       {TOAST_ALREADY_CONVERTED, TOAST_PATH_TOO_LONG, TOAST_UP_TO_DATE, TOAST_SHARE_LIST_FULL}) {
     toast.ShowToast(kind);
     QImage out(315 + 80, 80 + 80, QImage::Format_ARGB32_Premultiplied);
     out.fill(QColor::fromRgba(skin::kPage));
