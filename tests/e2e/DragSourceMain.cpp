@@ -3,12 +3,15 @@
 //   brisel_drag_source FILE...
 // Shows a 120 x 60 window titled "brisel drag source" at (0, 600); pressing the left button
 // in it starts a drag of the files as file URLs (text/uri-list) over the X drag-and-drop
-// protocol. Prints "dropped" (accepted) or "not dropped" when the drag ends, and quits.
+// protocol. Prints "dropped" (accepted) or "not dropped" when the drag ends, and quits 10 s
+// later: the target asks for the files only after the drop, and the source must still be
+// there to answer.
 #include <QApplication>
 #include <QDrag>
 #include <QLabel>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QTimer>
 #include <QUrl>
 
 #include <cstdio>
@@ -34,7 +37,7 @@ class DragSource : public QLabel {
     const Qt::DropAction action = drag->exec(Qt::CopyAction);
     std::printf("%s\n", action == Qt::IgnoreAction ? "not dropped" : "dropped");
     std::fflush(stdout);
-    QApplication::quit();
+    QTimer::singleShot(10000, qApp, &QApplication::quit);
   }
 
  private:

@@ -16,6 +16,7 @@ drag_source=$4
 skin=$5
 # shellcheck source=../support/two_hosts_desktop.sh
 source "$(dirname "$0")/../support/two_hosts_desktop.sh"
+screen_watch="$(cd "$(dirname "$0")/../support" && pwd)/screen_watch.py"
 skip() {
   echo "SKIPPED: $*"
   exit 77
@@ -23,12 +24,13 @@ skip() {
 [ "$(id -u)" -eq 0 ] || skip "creating network namespaces needs root"
 missing=$(desktop_tool_missing)
 [ -z "$missing" ] || skip "$missing is missing"
-command -v ffmpeg >/dev/null || skip "ffmpeg is missing"
+for tool in ffmpeg python3; do command -v "$tool" >/dev/null || skip "$tool is missing"; done
 
 work=$(mktemp -d /tmp/brisel-e2e.XXXXXX)
 pf="$work/program"  # the program folder (portable layout: the executable and SkinRes)
 media="$work/media"
 client_pid=
+drag_pid=
 step="preparing"
 
 stop_client() {
@@ -41,6 +43,7 @@ stop_client() {
 }
 cleanup() {
   stop_client
+  [ -z "$drag_pid" ] || kill "$drag_pid" 2>/dev/null
   desktop_down
   hosts_down
   if [ "${BRISEL_E2E_KEEP:-0}" = 1 ]; then echo "work folder kept: $work"; else rm -rf "$work"; fi
@@ -72,12 +75,15 @@ mkdir -p "$media"
 # --- the user's videos and the program folder: two shared clips and one finished task
 # (the first clip converted), whose output is shared as a converted video. Clips run 17 s:
 # thumbnails are taken 15 s in.
-make_clip() {
-  ffmpeg -nostdin -loglevel error -f lavfi -i "testsrc=size=160x120:rate=10" \
-    -f lavfi -i "sine=frequency=$2:duration=17" -t 17 -c:v libx264 -preset ultrafast -c:a aac \
+make_clip() {  # name size seconds
+  ffmpeg -nostdin -loglevel error -f lavfi -i "testsrc=size=$2:rate=10" \
+    -f lavfi -i "sine=duration=$3" -t "$3" -c:v libx264 -preset ultrafast -c:a aac \
     "$media/$1" || fail "ffmpeg could not make $1"
 }
-for clip in first:440 second:550 third:660 fourth:770; do make_clip "${clip%%:*}.mp4" "${clip#*:}"; done
+for name in first second; do make_clip "$name.mp4" 160x120 17; done
+make_clip third.mp4 640x360 60  # long enough to watch its progress
+# The fourth's conversion must outlast step 4 (tens of seconds even on a fast machine).
+make_clip fourth.mp4 320x240 600
 mkdir -p "$pf"
 cp "$client" "$pf/BriselVRClient"
 ln -s "$skin" "$pf/SkinRes"
@@ -189,6 +195,12 @@ answer_exit_prompt() {
 # at (776, 18), 18 x 18; the exit prompt's "后台运行" at (350, 252) and "完全退出" at
 # (242, 252), 90 x 30 each.
 close_button=(945 27)
+# The share page's "添加" at (10, 12) and "转码" at (84, 12), 64 x 30; the grid at (0, 56) of
+# it; the left menu's "飞屏" at (0, 55) and "转码" at (0, 103), 160 x 48.
+add_button=(202 27)
+convert_button=(276 27)
+share_item=(80 79)
+convert_item=(80 127)
 run_in_background=(395 267)
 quit_completely=(287 267)
 
@@ -202,15 +214,88 @@ streams_range "$(key_of "$media/second.mp4")" "$media/second.mp4"
 phone_sees 10 --list1 2 --list2 1 --thumbnails
 streams_range "$(key_of "$converted_first")" "$converted_first"
 
-# --- 4. close (ExitWndType 1): the prompt; "后台运行" hides the window while the phone
-# streams; the tray menu's "显示" brings it back; its "关闭", then "完全退出", end the program.
+# --- 2. a third video through the file dialog (its path typed), a fourth dropped from a
+# drag source of the test's own; both get thumbnails; the phone's next list shows four.
+begin "add through the file dialog and by a drop"
+file_dialog() { on_pc xdotool search --onlyvisible --name '^请选择需要转换文件$'; }
+file_dialog_closed() { ! file_dialog; }
+click_in "$(main_window)" "${add_button[@]}"
+wait_until 10 "the file dialog did not open" file_dialog
+on_pc xdotool windowactivate --sync "$(file_dialog | head -n 1)"
+on_pc xdotool type --delay 20 "$media/third.mp4"
+shot file-dialog
+on_pc xdotool key Return
+wait_until 10 "the file dialog did not close" file_dialog_closed
+ip netns exec "$pc" "$drag_source" "$media/fourth.mp4" >"$work/drag.log" 2>&1 &
+drag_pid=$!
+drag_source_window() { on_pc xdotool search --onlyvisible --name '^brisel drag source$'; }
+wait_until 10 "the drag source did not appear" drag_source_window
+# A drag as a hand makes it: press on the source, move over the grid in steps, release.
+geometry "$(drag_source_window | head -n 1)"
+from_x=$((X + WIDTH / 2)) from_y=$((Y + HEIGHT / 2))
+geometry "$(main_window)"
+to_x=$((X + 560)) to_y=$((Y + 400))
+on_pc xdotool mousemove --sync "$from_x" "$from_y" mousedown 1
+for i in 1 2 3 4 5 6 7 8; do
+  on_pc xdotool mousemove --sync $((from_x + i * (to_x - from_x) / 8)) \
+    $((from_y + i * (to_y - from_y) / 8))
+  sleep 0.1
+done
+on_pc xdotool mouseup 1
+drag_ended() { grep -q 'dropped$' "$work/drag.log"; }
+wait_until 10 "the drag did not end" drag_ended
+grep -q '^dropped' "$work/drag.log" || fail "the drop was not taken: $(cat "$work/drag.log")"
+phone_sees 60 --list1 4 --list2 1 --thumbnails
+# Their tiles (the third and fourth of the grid) show the thumbnails, not the placeholder.
+# Check boxes: (8, 92) in a tile at (14 + 158 x column, 18) of the grid.
+third_tile=(505 173)
+fourth_tile=(663 173)
+shot added
+
+# --- 3. tick the third video's tile, press "转码": the converter runs and the conversion
+# view shows its progress; when done the converted file is in list 2 and its tile shows.
+begin "convert"
+click_in "$(main_window)" "${third_tile[@]}"
+click_in "$(main_window)" "${convert_button[@]}"
+click_in "$(main_window)" "${convert_item[@]}"
+converter_runs() { ps -o comm= --ppid "$client_pid" | grep -qx ffmpeg; }
+wait_until 10 "the converter did not start" converter_runs
+# A row's progress bar at (452, 32) in it fills with EE8E31; the rows are 80 high at (0, 56)
+# of the page.
+progress=()
+for row in 0 1 2 3 4 5; do progress+=(--point "615,$((92 + 80 * row)),=EE8E31"); done
+geometry "$(main_window)"
+for ((i = 1; i < ${#progress[@]}; i += 2)); do
+  IFS=, read -r px py colour <<<"${progress[i]}"
+  progress[i]="$((X + px)),$((Y + py)),$colour"
+done
+on_pc python3 "$screen_watch" --timeout 30 --any "${progress[@]}" >"$work/progress.log" ||
+  fail "the conversion view showed no progress: $(cat "$work/progress.log")"
+shot converting
+converted_third="$pf/appData/converted/third.mp4"
+phone_sees 90 --list2 2 --thumbnails
+streams_range "$(key_of "$converted_third")" "$converted_third"
+grep -q "third.mp4" "$pf/VideoRelation.xml" || fail "no relation of the converted video"
+click_in "$(main_window)" "${share_item[@]}"
+shot converted
+
+# --- 4. a long conversion runs (the fourth video) while the window is closed with
+# ExitWndType 1: the prompt; "后台运行" hides the window and the phone still streams; the
+# tray menu's "显示" brings it back; its "关闭", then "完全退出", end the program (status 0)
+# and leave the conversion unfinished in the queue.
 begin "close, run in the background, show, quit"
 grep -q '^ExitWndType=1' "$pf/config.ini" || fail "ExitWndType is not 1"
+click_in "$(main_window)" "${share_item[@]}"
+click_in "$(main_window)" "${fourth_tile[@]}"
+click_in "$(main_window)" "${convert_button[@]}"
+wait_until 10 "the fourth video's conversion did not start" converter_runs
+on_phone "$probe" --expect-address 10.77.0.1 | grep '^list' | sort >"$work/phone-before-quit"
 click_in "$(main_window)" "${close_button[@]}"
 answer_exit_prompt "${run_in_background[@]}"
 wait_until 10 "后台运行 did not hide the window" main_window_hidden
 wait_until 10 "the tray icon went away" tray_icon
 streams_range "$(key_of "$media/second.mp4")" "$media/second.mp4"
+converter_runs || fail "the conversion did not go on while the window was hidden"
 tray_menu 2
 wait_until 10 "显示 did not bring the window back" main_window
 tray_menu 1
@@ -227,17 +312,23 @@ wait_for_exit() {
   [ "$status" -eq 0 ] || fail "the program ended with status $status"
 }
 wait_for_exit
+grep -q 'VideoName="fourth.mp4"' "$pf/ConvertList.xml" || fail "the unfinished task was not kept"
 
-# --- 5. restart: records, relations and the queue come back as they were; a quit by
-# SIGTERM (the session ending) saves them as they were.
+# --- 5. restart: the phone sees the same lists, and the records, relations and the queue
+# (finished and unfinished tasks) are as they were; a quit by SIGTERM (the session ending)
+# leaves them so.
 begin "restart"
 snapshot() {
-  (cd "$pf" && cat ConvertList.xml VideoRelation.xml 2>/dev/null && ls file_root file_root/image)
+  (cd "$pf" && cat ConvertList.xml VideoRelation.xml && ls file_root file_root/image)
 }
-snapshot >"$work/before-restart"
+snapshot >"$work/before-restart" || fail "files missing after the quit"
 start_client
 wait_until 30 "the main window did not come back" main_window
-phone_sees 10 --list1 2 --list2 1 --thumbnails
+phone_sees 10 --thumbnails
+grep '^list' "$work/phone.log" | sort >"$work/phone-after-restart"
+diff "$work/phone-before-quit" "$work/phone-after-restart" || fail "the phone's lists changed"
+click_in "$(main_window)" "${convert_item[@]}"
+shot restarted-queue
 kill -TERM "$client_pid"
 wait_for_exit
 snapshot >"$work/after-restart"
