@@ -246,10 +246,15 @@ drag_ended() { grep -q 'dropped$' "$work/drag.log"; }
 wait_until 10 "the drag did not end" drag_ended
 grep -q '^dropped' "$work/drag.log" || fail "the drop was not taken: $(cat "$work/drag.log")"
 phone_sees 60 --list1 4 --list2 1 --thumbnails
-# Their tiles (the third and fourth of the grid) show the thumbnails, not the placeholder.
-# Check boxes: (8, 92) in a tile at (14 + 158 x column, 18) of the grid.
+# Tiles lie at (14 + 158 x column, 18) of the grid, their pictures at (8, 8), 128 x 72, and
+# their check boxes at (8, 92). The third and fourth tiles show their thumbnails: the middle
+# of each picture is neither the placeholder's dark grey nor the tile's background.
 third_tile=(505 173)
 fourth_tile=(663 173)
+geometry "$(main_window)"
+on_pc python3 "$screen_watch" --timeout 30 --point "$((X + 562)),$((Y + 118)),48474C,F2F3F3" \
+  --point "$((X + 720)),$((Y + 118)),48474C,F2F3F3" >"$work/thumbnails.log" ||
+  fail "the added videos' tiles show no thumbnails: $(cat "$work/thumbnails.log")"
 shot added
 
 # --- 3. tick the third video's tile, press "转码": the converter runs and the conversion
