@@ -169,7 +169,7 @@ for step in 1 2 3 4 5 6 7 8; do
 done
 started=$(date +%s%N)
 on_pc xdotool mouseup 1
-drag_ended() { ! kill -0 "$drag_pid" 2>/dev/null; }
+drag_ended() { grep -q 'dropped$' "$work/drag.log"; }
 wait_until 20 "the drag did not end" drag_ended
 program_ms=
 if grep -q "^dropped" "$work/drag.log"; then
@@ -184,12 +184,14 @@ else
 fi
 stop_client
 
-# The same 70 grabs run directly, all at once as the drop starts them.
+kill "$drag_pid" 2>/dev/null || true
+
+# The same 70 grabs run directly, as many at a time as the program runs (four).
 mkdir -p "$work/direct"
 started=$(date +%s%N)
-printf '%s\n' "${videos[@]}" | xargs -P 70 -I{} sh -c \
+printf '%s\n' "${videos[@]}" | xargs -P 4 -I{} sh -c \
   'ffmpeg -nostdin -loglevel quiet -ss 00:00:15 -i "$1" -y -f image2 -s 128x72 -vframes 1 \
      "$2/$(basename "$1" .mp4).jpg"' grab {} "$work/direct"
 direct_ms=$((($(date +%s%N) - started) / 1000000))
-echo "the same 70 thumbnail grabs run directly, 70 at a time: $direct_ms ms"
+echo "the same 70 thumbnail grabs run directly, 4 at a time: $direct_ms ms"
 [ -z "$program_ms" ] || echo "ratio: $(ratio "$program_ms" "$direct_ms") (target <= 1.2)"

@@ -23,8 +23,23 @@ void CGIFImage::LoadGif(const QString& path) {
   m_movie = new QMovie(path, QByteArray(), this);
   m_movie->setCacheMode(QMovie::CacheAll);
   connect(m_movie, &QMovie::frameChanged, this, [this] { update(); });
-  if (m_movie->isValid()) m_movie->start();
+  if (m_movie->isValid()) {
+    // Starting decodes the first frame; a control not on the screen stops at once and so
+    // keeps that frame to draw.
+    m_movie->start();
+    if (!isVisible()) m_movie->setPaused(true);
+  }
   update();
+}
+
+void CGIFImage::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (m_movie && m_movie->state() == QMovie::Paused) m_movie->setPaused(false);
+}
+
+void CGIFImage::hideEvent(QHideEvent* event) {
+  QWidget::hideEvent(event);
+  if (m_movie && m_movie->state() == QMovie::Running) m_movie->setPaused(true);
 }
 
 void CGIFImage::SetDrawMode(int mode) {

@@ -20,7 +20,8 @@ enum GifDrawMode : int {
 // An animated GIF shown in a control. The animation runs on the UI thread (QMovie follows
 // the file's own frame delays); each new frame repaints the control, which draws the
 // current frame's part for its mode. A GIF with one frame is drawn once; a missing file
-// draws nothing. It animates from LoadGif until it is destroyed. UI thread only.
+// draws nothing. It animates only while it is visible on the screen: a hidden control, or
+// one in a hidden or minimised window, keeps its frame and costs nothing. UI thread only.
 class CGIFImage : public QWidget {
   Q_OBJECT
 
@@ -33,6 +34,7 @@ class CGIFImage : public QWidget {
   void SetDrawMode(int mode);
   int DrawMode() const { return m_nMode; }
 
+  // True while the animation runs: several frames, and the control visible.
   bool IsAnimating() const;
   int FrameCount() const;
   int CurrentFrame() const;
@@ -44,6 +46,8 @@ class CGIFImage : public QWidget {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
 
  private:
   int m_nMode = GIF_MODE_CLIENT;

@@ -40,6 +40,7 @@ class CVideoWndDlgTest : public ::testing::Test {
   CVideoWndDlgTest() {
     panel.setParent(&page);
     panel.resize(808, 522);
+    page.show();  // the page on the screen: the converting badge animates only there
   }
   std::unique_ptr<CVideoWndDlg> Window(std::shared_ptr<VideoWndCore> core) {
     auto window = std::make_unique<CVideoWndDlg>(core, clicks, &panel);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QTest>
 
 #include "BuiltSkin.h"
 #include "support/Sandbox.h"
@@ -37,6 +38,7 @@ TEST(CGIFImage, BadgeModeShowsTheWholeAnimationIn50By16AndAnimates) {
   gif.setGeometry(0, 0, 120, 40);
   gif.SetDrawMode(GIF_MODE_BADGE);
   gif.LoadGif(SkinPath("FP\\Coning.gif"));
+  gif.show();
   EXPECT_EQ(gif.objectName(), "1055");
   ASSERT_GT(gif.FrameCount(), 1);
   EXPECT_TRUE(gif.IsAnimating());
@@ -51,6 +53,32 @@ TEST(CGIFImage, BadgeModeShowsTheWholeAnimationIn50By16AndAnimates) {
         return gif.CurrentFrame() != first;
       },
       std::chrono::seconds(5)));
+}
+
+// An idle program must not wake for animations nobody sees: the left menu loads one that
+// stays hidden, and the window may be hidden to the tray.
+TEST(CGIFImage, AnimatesOnlyWhileOnTheScreen) {
+  test::BuiltSkin skin;
+  QWidget host;
+  CGIFImage gif(1078, &host);
+  gif.setGeometry(0, 0, 48, 48);
+  gif.LoadGif(SkinPath("FP\\Coning.gif"));
+  ASSERT_GT(gif.FrameCount(), 1);
+  EXPECT_FALSE(gif.IsAnimating()) << "the host is not shown";
+  EXPECT_FALSE(test::Grab(&gif).isNull());
+  host.show();
+  EXPECT_TRUE(gif.IsAnimating());
+  gif.hide();
+  EXPECT_FALSE(gif.IsAnimating()) << "the control hidden";
+  gif.show();
+  EXPECT_TRUE(gif.IsAnimating());
+  host.hide();
+  EXPECT_FALSE(gif.IsAnimating()) << "its window hidden";
+  const int frame = gif.CurrentFrame();
+  QTest::qWait(300);
+  EXPECT_EQ(gif.CurrentFrame(), frame);
+  host.show();
+  EXPECT_TRUE(gif.IsAnimating());
 }
 
 TEST(CGIFImage, SingleFrameIsDrawnOnceAndAMissingFileDrawsNothing) {
