@@ -1,11 +1,14 @@
 #include "BriselUIFiles/VideoWndList.h"
 
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMimeData>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStandardPaths>
 #include <QStyle>
 #include <QUrl>
 #include <QWheelEvent>
@@ -38,9 +41,11 @@ const char* const kDialogTitle = "请选择需要转换文件";
 const char* const kDialogFilter = "视频文件 (*.mp4 *.mkv *.flv *.rmvb *.wmv *.avi *.mpeg *.3gp)";
 
 CVideoWndList::FileDialog g_fileDialog;
+// The folder of the files last picked in this run.
+QString g_lastFolder;
 
 QStringList RunFileDialog(QWidget* parent) {
-  QFileDialog dialog(parent, QString::fromUtf8(kDialogTitle), QString(),
+  QFileDialog dialog(parent, QString::fromUtf8(kDialogTitle), CVideoWndList::FileDialogFolder(),
                      QString::fromUtf8(kDialogFilter));
   dialog.setObjectName(QStringLiteral("VideoFileDialog"));
   dialog.setFileMode(QFileDialog::ExistingFiles);
@@ -58,6 +63,13 @@ std::vector<std::string> ToPaths(const QStringList& files) {
 }  // namespace
 
 void CVideoWndList::SetFileDialogForTesting(FileDialog dialog) { g_fileDialog = std::move(dialog); }
+
+QString CVideoWndList::FileDialogFolder() {
+  if (!g_lastFolder.isEmpty() && QFileInfo(g_lastFolder).isDir()) return g_lastFolder;
+  const QString videos = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
+  if (!videos.isEmpty() && QFileInfo(videos).isDir()) return videos;
+  return QDir::homePath();
+}
 
 CVideoWndList::CVideoWndList(Service* service, VideoWndListPage* page, MessageTargetRef pageWindow,
                              QWidget* parent)
@@ -231,6 +243,7 @@ void CVideoWndList::AddFromDialog() {
   if (m_pCore->RefuseDialog()) return;
   if (QWidget* page = parentWidget()) page->setFocus();
   const QStringList files = g_fileDialog ? g_fileDialog(this) : RunFileDialog(this);
+  if (!files.isEmpty()) g_lastFolder = QFileInfo(files.front()).absolutePath();
   m_pCore->AddFromDialog(ToPaths(files));
 }
 

@@ -74,6 +74,9 @@ class CVideoWndList : public QWidget, public VideoWndListHost {
   // Replaces the file dialog (tests); an empty function restores it.
   using FileDialog = std::function<QStringList(QWidget* parent)>;
   static void SetFileDialogForTesting(FileDialog dialog);
+  // Where the file dialog opens: the folder of the files last picked in this run, else the
+  // user's videos folder, else the home folder.
+  static QString FileDialogFolder();
   // The library changed through the panel itself (its add button, a drop).
   void SetChangedHandler(std::function<void()> handler) { m_onChanged = std::move(handler); }
   // Where the tray balloon of a finished conversion goes.

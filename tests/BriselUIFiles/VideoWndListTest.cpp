@@ -192,7 +192,8 @@ TEST_F(CVideoWndListTest, DroppedFilesAreAddedAndProbed) {
   EXPECT_EQ(panel->TileWindows().size(), 2u);
 }
 
-// The real file dialog: its title and filter, several files at once.
+// The real file dialog: its title and filter, several files at once; the next time it opens
+// in the folder the files came from.
 TEST_F(CVideoWndListTest, TheFileDialogAddsSeveralVideos) {
   const std::string a = box.WriteFile("videos/a.mp4", "x");
   const std::string b = box.WriteFile("videos/b.mkv", "x");
@@ -220,6 +221,17 @@ TEST_F(CVideoWndListTest, TheFileDialogAddsSeveralVideos) {
   EXPECT_EQ(panel->Core().Entries().front().m_pTile->Path(), a);
   EXPECT_EQ(panel->Core().Entries().back().m_pTile->Path(), b);
   EXPECT_TRUE(panel->TileWindows()[1]->isVisible());
+
+  QString opensIn;
+  QTimer::singleShot(0, &host, [&] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (!dialog) return;
+    opensIn = dialog->directory().absolutePath();
+    dialog->reject();
+  });
+  panel->AddFromDialog();
+  EXPECT_EQ(opensIn, QString::fromStdString(box.Path("videos")));
+  EXPECT_EQ(panel->Core().EntryCount(), 2u);
 }
 
 TEST_F(CVideoWndListTest, AFullLibraryRefusesBeforeTheDialogOpens) {
