@@ -73,8 +73,8 @@ desktop_up "$work"
 mkdir -p "$media"
 
 # --- the user's videos and the program folder: two shared clips and one finished task
-# (the first clip converted), whose output is shared as a converted video. Clips run 17 s:
-# thumbnails are taken 15 s in.
+# (the first clip converted), whose output is shared as a converted video. Clips run 17 s,
+# past the thumbnails' seek point of 15 s (a shorter clip gets its picture from a second grab).
 make_clip() {  # name size seconds
   ffmpeg -nostdin -loglevel error -f lavfi -i "testsrc=size=$2:rate=10" \
     -f lavfi -i "sine=duration=$3" -t "$3" -c:v libx264 -preset ultrafast -c:a aac \
