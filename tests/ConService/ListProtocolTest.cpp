@@ -30,6 +30,7 @@ TEST_F(ListProtocolTest, DatagramOfTheServedAddressReachesPort7171OnceASecond) {
   Start();
   auto first = NextDatagram(listener, 3000);
   ASSERT_TRUE(first);
+  const auto firstAt = std::chrono::steady_clock::now();
   auto expected = LanServer::BuildDiscoveryDatagram("127.0.0.1");
   EXPECT_EQ(*first, std::string(expected.begin(), expected.end()));
 
@@ -42,8 +43,12 @@ TEST_F(ListProtocolTest, DatagramOfTheServedAddressReachesPort7171OnceASecond) {
     ASSERT_TRUE(phone.RequestList(1, 0).ok);
     while (NextDatagram(listener, 0)) ++datagrams;
   }
-  EXPECT_GE(datagrams, 2);
-  EXPECT_LE(datagrams, 3);
+  // At most one a second since the first; a loaded machine stretches the time counted here
+  // beyond the 2.5 s of requests.
+  const auto counted = std::chrono::steady_clock::now() - firstAt;
+  const long long countedMs = std::chrono::duration_cast<milliseconds>(counted).count();
+  EXPECT_GE(datagrams, 2) << "in " << countedMs << " ms";
+  EXPECT_LE(datagrams, 1 + countedMs / 1000) << "in " << countedMs << " ms";
   close(listener);
 }
 
