@@ -1,6 +1,11 @@
 #include "toolkit/SkinResources.h"
 
+#include <QDateTime>
+#include <QFileInfo>
+#include <QHash>
 #include <QPixmap>
+
+#include <mutex>
 
 #include "platform/ProgramFolder.h"
 
@@ -23,9 +28,29 @@ QString SkinPath(const QString& relative) {
 }
 
 QImage LoadSkinImage(const QString& path) {
+  // Many windows draw the same files (every tile of a full grid the same four), so each file
+  // is decoded once while it stays as it is on disk; copies of a QImage share its pixels.
+  struct Decoded {
+    QDateTime modified;
+    qint64 size = 0;
+    QImage image;
+  };
+  static std::mutex mutex;
+  static QHash<QString, Decoded> decoded;
+  const QFileInfo file(path);
+  const QDateTime modified = file.lastModified();
+  const qint64 size = file.size();
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    auto it = decoded.constFind(path);
+    if (it != decoded.constEnd() && it->modified == modified && it->size == size) return it->image;
+  }
   QImage image;
   if (!image.load(path)) return QImage();
-  return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+  image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+  std::lock_guard<std::mutex> lock(mutex);
+  decoded.insert(path, Decoded{modified, size, image});
+  return image;
 }
 
 QIcon AppIcon() {

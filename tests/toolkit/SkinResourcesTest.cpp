@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QFontInfo>
 #include <QPainter>
 
@@ -42,6 +46,28 @@ TEST(SkinResources, MissingOrBrokenImageDrawsNothing) {
     painter.end();
     EXPECT_EQ(canvas.pixel(10, 10), 0xFFFFFFFF);
   }
+}
+
+// A full grid draws the same few files in every tile: they are decoded once, and a file
+// changed on disk is decoded anew.
+TEST(SkinResources, AFileIsDecodedOnceUntilItChanges) {
+  test::Sandbox sandbox;
+  const QString path = SkinPath("FP\\Strip.png");
+  QDir().mkpath(QFileInfo(path).path());
+  test::WriteStrip(path, QSize(4, 4), {0xFFFF0000});
+  const QImage first = LoadSkinImage(path);
+  const QImage second = LoadSkinImage(path);
+  ASSERT_FALSE(first.isNull());
+  EXPECT_EQ(first.constBits(), second.constBits()) << "decoded twice";
+  EXPECT_EQ(second.pixel(1, 1), 0xFFFF0000);
+
+  const QDateTime written = QFileInfo(path).lastModified();
+  test::WriteStrip(path, QSize(4, 4), {0xFF0000FF});  // likely the same size in bytes
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+  ASSERT_TRUE(file.setFileTime(written.addSecs(2), QFileDevice::FileModificationTime));
+  file.close();
+  EXPECT_EQ(LoadSkinImage(path).pixel(1, 1), 0xFF0000FF);
 }
 
 TEST(SkinResources, ChineseTextRendersWithAnInstalledCjkFont) {
