@@ -137,8 +137,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
   close(fd);
-  if (response.find(kSecret) != std::string::npos) __builtin_trap();
-  if (response.find(kHalf) != std::string::npos) __builtin_trap();
-  if (response.find("qmtk") != std::string::npos) __builtin_trap();
+  // A marker counts only when the request did not carry it: CivetWeb's answer to a malformed
+  // request line repeats part of that line, and the fuzzer learns the markers from these
+  // very comparisons.
+  for (const char* marker : {kSecret, kHalf, "qmtk"}) {
+    if (response.find(marker) != std::string::npos && request.find(marker) == std::string::npos)
+      __builtin_trap();
+  }
   return 0;
 }
