@@ -157,19 +157,8 @@ program_folder "$work/new"
 start_client "$work/new" "$((window_x + 500)),$((window_y + 300))"
 ip netns exec "$pc" "$BUILD_DIR/tests/brisel_drag_source" "${videos[@]:0:dropped}" >"$work/drag.log" 2>&1 &
 drag_pid=$!
-wait_until 10 "no drag source" on_pc xdotool search --onlyvisible --name '^brisel drag source$'
 thumbnails() { find "$work/new/file_root/image" -name '*.jpg' -size +0 2>/dev/null | wc -l; }
-# A drag as a hand makes it: press on the source, move over the grid in steps, release.
-eval "$(on_pc xdotool getwindowgeometry --shell \
-  "$(on_pc xdotool search --onlyvisible --name '^brisel drag source$' | head -n 1)")"
-from_x=$((X + WIDTH / 2)) from_y=$((Y + HEIGHT / 2))
-to_x=$((window_x + 560)) to_y=$((window_y + 300))
-on_pc xdotool mousemove --sync "$from_x" "$from_y" mousedown 1
-for step in 1 2 3 4 5 6 7 8; do
-  on_pc xdotool mousemove --sync $((from_x + step * (to_x - from_x) / 8)) \
-    $((from_y + step * (to_y - from_y) / 8))
-  sleep 0.05
-done
+drag_over $((window_x + 560)) $((window_y + 300))  # over the grid
 started=$(date +%s%N)
 on_pc xdotool mouseup 1
 drag_ended() { grep -q 'dropped$' "$work/drag.log"; }

@@ -228,19 +228,8 @@ on_pc xdotool key Return
 wait_until 10 "the file dialog did not close" file_dialog_closed
 ip netns exec "$pc" "$drag_source" "$media/fourth.mp4" >"$work/drag.log" 2>&1 &
 drag_pid=$!
-drag_source_window() { on_pc xdotool search --onlyvisible --name '^brisel drag source$'; }
-wait_until 10 "the drag source did not appear" drag_source_window
-# A drag as a hand makes it: press on the source, move over the grid in steps, release.
-geometry "$(drag_source_window | head -n 1)"
-from_x=$((X + WIDTH / 2)) from_y=$((Y + HEIGHT / 2))
 geometry "$(main_window)"
-to_x=$((X + 560)) to_y=$((Y + 400))
-on_pc xdotool mousemove --sync "$from_x" "$from_y" mousedown 1
-for i in 1 2 3 4 5 6 7 8; do
-  on_pc xdotool mousemove --sync $((from_x + i * (to_x - from_x) / 8)) \
-    $((from_y + i * (to_y - from_y) / 8))
-  sleep 0.1
-done
+drag_over $((X + 560)) $((Y + 400))  # over the grid
 on_pc xdotool mouseup 1
 drag_ended() { grep -q 'dropped$' "$work/drag.log"; }
 wait_until 10 "the drag did not end" drag_ended

@@ -95,6 +95,25 @@ deadline_up() {
   desktop_pids+=($!)
 }
 
+# drag_over X Y: a drag as a hand makes it, from the tests' drag source (brisel_drag_source,
+# shown on the pc host's desktop): press in the middle of its window and move to the screen
+# point X, Y in steps. The caller releases the button (xdotool mouseup 1).
+drag_over() {
+  local source
+  wait_until 10 "the drag source did not appear" \
+    on_pc xdotool search --onlyvisible --name '^brisel drag source$'
+  source=$(on_pc xdotool search --onlyvisible --name '^brisel drag source$' | head -n 1)
+  local X Y WIDTH HEIGHT SCREEN WINDOW
+  eval "$(on_pc xdotool getwindowgeometry --shell "$source")"
+  local from_x=$((X + WIDTH / 2)) from_y=$((Y + HEIGHT / 2)) step
+  on_pc xdotool mousemove --sync "$from_x" "$from_y" mousedown 1
+  for step in 1 2 3 4 5 6 7 8; do
+    on_pc xdotool mousemove --sync $((from_x + step * ($1 - from_x) / 8)) \
+      $((from_y + step * ($2 - from_y) / 8))
+    sleep 0.05
+  done
+}
+
 # desktop_up FOLDER: the desktop on the pc host, 1280 x 800, with its files in FOLDER. A home,
 # runtime and config folder of its own keep the user's session (autostart entries, the
 # single-instance lock, the session bus) out of it; the system bus address leads nowhere, so
