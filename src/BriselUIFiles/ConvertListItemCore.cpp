@@ -9,7 +9,7 @@
 #include "BriselUIFiles/ConversionOutput.h"
 #include "BriselUIFiles/ConvertStatus.h"
 #include "BriselUIFiles/Transcoder.h"
-#include "app/AppSettings.h"
+#include "settings/AppSettings.h"
 #include "platform/ChildProcess.h"
 #include "platform/ConverterLocator.h"
 #include "platform/FileSystem.h"

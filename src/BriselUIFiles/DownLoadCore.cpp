@@ -12,7 +12,7 @@
 
 #include "BriselAssist/Http/CurlSupport.h"
 #include "BriselDataManager/LogRecorder.h"
-#include "app/ProgramValues.h"
+#include "settings/ProgramValues.h"
 #include "platform/FileSystem.h"
 #include "platform/ProgramFolder.h"
 #include "platform/ShellOpen.h"

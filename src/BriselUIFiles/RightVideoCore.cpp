@@ -5,8 +5,8 @@
 #include "BriselUIFiles/ConvertStatus.h"
 #include "BriselUIFiles/VideoWndListCore.h"
 #include "ConService/Service.h"
-#include "app/AppSettings.h"
-#include "app/ProgramValues.h"
+#include "settings/AppSettings.h"
+#include "settings/ProgramValues.h"
 #include "platform/NetworkAdapters.h"
 #include "platform/TextCodec.h"
 

@@ -7,7 +7,7 @@
 #include "BriselUIFiles/ConvertStatus.h"
 #include "BriselUIFiles/Transcoder.h"
 #include "ConService/Service.h"
-#include "app/AppSettings.h"
+#include "settings/AppSettings.h"
 #include "platform/FileSystem.h"
 #include "platform/Notifications.h"
 #include "platform/TextCodec.h"

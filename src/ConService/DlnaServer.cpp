@@ -16,7 +16,7 @@
 #include "ConService/Service.h"
 #include "ConService/ServiceDiagnostics.h"
 #include "ConService/SoapRequest.h"
-#include "app/BuildConfig.h"
+#include "settings/BuildConfig.h"
 #include "platform/FileSystem.h"
 #include "platform/MachineIdentity.h"
 #include "platform/ProgramFolder.h"

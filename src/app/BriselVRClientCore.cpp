@@ -4,10 +4,10 @@
 
 #include "BriselDataManager/LogRecorder.h"
 #include "ConService/Service.h"
-#include "app/AppSettings.h"
+#include "settings/AppSettings.h"
 #include "app/FileStatusManager.h"
 #include "app/PagesShutdown.h"
-#include "app/ProgramValues.h"
+#include "settings/ProgramValues.h"
 #include "platform/FileSystem.h"
 #include "platform/NetworkAdapters.h"
 #include "platform/Notifications.h"

@@ -9,7 +9,7 @@
 #include "BriselDataManager/LogRecorder.h"
 #include "BriselUIFiles/ConvertListCore.h"
 #include "BriselUIFiles/ConvertStatus.h"
-#include "app/AppSettings.h"
+#include "settings/AppSettings.h"
 #include "app/BriselVRClientCore.h"
 #include "cli/CliApp.h"
 #include "cli/Commands.h"

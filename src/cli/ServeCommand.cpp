@@ -7,7 +7,7 @@
 #include "ConService/Ipv4Address.h"
 #include "ConService/Service.h"
 #include "ConService/ServiceDiagnostics.h"
-#include "app/AppSettings.h"
+#include "settings/AppSettings.h"
 #include "app/BriselVRClientCore.h"
 #include "cli/CliApp.h"
 #include "cli/Commands.h"

@@ -1,6 +1,6 @@
 #include <cstdio>
 
-#include "app/AppSettings.h"
+#include "settings/AppSettings.h"
 #include "cli/CliApp.h"
 #include "cli/Commands.h"
 

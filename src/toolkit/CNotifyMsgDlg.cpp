@@ -6,7 +6,7 @@
 #include <QPainter>
 #include <QScreen>
 
-#include "app/AppSettings.h"
+#include "settings/AppSettings.h"
 #include "toolkit/CKbcButton.h"
 #include "toolkit/SkinPainting.h"
 #include "toolkit/SkinResources.h"

@@ -3,7 +3,7 @@
 #include <QPainter>
 #include <QWheelEvent>
 
-#include "app/BuildConfig.h"
+#include "settings/BuildConfig.h"
 #include "toolkit/CKbcButton.h"
 #include "toolkit/SkinPainting.h"
 #include "toolkit/SkinResources.h"

@@ -4,7 +4,7 @@
 
 #include <map>
 
-#include "app/AppSettings.h"
+#include "settings/AppSettings.h"
 #include "platform/Messages.h"
 
 namespace brisel {

@@ -6,8 +6,8 @@
 
 #include "BriselAssist/Http/HttpClient.h"
 #include "BriselDataManager/LogRecorder.h"
-#include "app/AppSettings.h"
-#include "app/ProgramValues.h"
+#include "settings/AppSettings.h"
+#include "settings/ProgramValues.h"
 #include "platform/Md5.h"
 #include "support/DailyLog.h"
 #include "support/Sandbox.h"

@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "BriselUIFiles/QueueFile.h"
-#include "app/AppSettings.h"
+#include "settings/AppSettings.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageQueue.h"
 #include "support/FakeConverter.h"

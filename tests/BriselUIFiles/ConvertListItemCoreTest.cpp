@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "BriselUIFiles/ConvertStatus.h"
-#include "app/AppSettings.h"
+#include "settings/AppSettings.h"
 #include "platform/ChildProcess.h"
 #include "platform/ConverterLocator.h"
 #include "platform/FileSystem.h"

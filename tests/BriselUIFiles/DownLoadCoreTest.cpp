@@ -7,7 +7,7 @@
 #include <optional>
 
 #include "BriselDataManager/LogRecorder.h"
-#include "app/ProgramValues.h"
+#include "settings/ProgramValues.h"
 #include "platform/FileSystem.h"
 #include "platform/ShellOpen.h"
 #include "support/DailyLog.h"

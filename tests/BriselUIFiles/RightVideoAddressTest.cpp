@@ -3,7 +3,7 @@
 #include "BriselDataManager/LogRecorder.h"
 #include "BriselUIFiles/RightVideoCore.h"
 #include "ConService/Service.h"
-#include "app/ProgramValues.h"
+#include "settings/ProgramValues.h"
 #include "platform/MessageQueue.h"
 #include "support/DailyLog.h"
 #include "support/PhoneClient.h"

@@ -11,7 +11,7 @@
 #include "BriselUIFiles/VideoRelationFile.h"
 #include "BriselUIFiles/VideoWndListCore.h"
 #include "ConService/Service.h"
-#include "app/AppSettings.h"
+#include "settings/AppSettings.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageQueue.h"
 #include "platform/Notifications.h"

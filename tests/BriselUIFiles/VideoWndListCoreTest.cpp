@@ -8,7 +8,7 @@
 #include "BriselUIFiles/ConvertRequest.h"
 #include "BriselUIFiles/ConvertStatus.h"
 #include "ConService/Service.h"
-#include "app/AppSettings.h"
+#include "settings/AppSettings.h"
 #include "platform/FileSystem.h"
 #include "platform/Notifications.h"
 #include "support/FakeConverter.h"

@@ -6,7 +6,7 @@
 #include "BriselDataManager/LogRecorder.h"
 #include "ConService/Service.h"
 #include "app/BriselVRClientCore.h"
-#include "app/ProgramValues.h"
+#include "settings/ProgramValues.h"
 #include "platform/FileSystem.h"
 #include "platform/NetworkAdapters.h"
 #include "platform/TextCodec.h"

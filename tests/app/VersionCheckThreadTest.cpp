@@ -5,7 +5,7 @@
 #include <chrono>
 
 #include "BriselAssist/Http/HttpHelper.h"
-#include "app/AppSettings.h"
+#include "settings/AppSettings.h"
 #include "support/RecordingTarget.h"
 #include "support/Sandbox.h"
 #include "support/ScriptedHttpServer.h"

@@ -4,7 +4,7 @@
 #include <QTimer>
 
 #include "BuiltSkin.h"
-#include "app/AppSettings.h"
+#include "settings/AppSettings.h"
 
 #include <set>
 #include "support/ui/UiEvents.h"

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "BuiltSkin.h"
-#include "app/AppSettings.h"
+#include "settings/AppSettings.h"
 #include "platform/FileSystem.h"
 #include "platform/KeepAwake.h"
 #include "support/RecordingTarget.h"

@@ -12,16 +12,16 @@
 #include <string>
 #include <vector>
 
-#include "BriselUIFiles/CDownLoadDlg.h"
+#include "BriselUIFiles/ui/CDownLoadDlg.h"
 #include "BriselUIFiles/QueueFile.h"
-#include "BriselUIFiles/RightVideoDlg.h"
+#include "BriselUIFiles/ui/RightVideoDlg.h"
 #include "BriselUIFiles/VideoRelationFile.h"
 #include "BriselUIFiles/VideoWndCore.h"
-#include "BriselUIFiles/VideoWndList.h"
+#include "BriselUIFiles/ui/VideoWndList.h"
 #include "BriselUIFiles/VideoWndListCore.h"
 #include "ConService/Service.h"
 #include "GalleryOutput.h"
-#include "app/BriselVRClientDlg.h"
+#include "app/ui/BriselVRClientDlg.h"
 #include "app/SharePage.h"
 #include "platform/ChildProcess.h"
 #include "platform/ConverterLocator.h"

@@ -17,12 +17,12 @@
 #include <functional>
 #include <vector>
 
-#include "BriselUIFiles/CConvertList.h"
-#include "BriselUIFiles/CConvertListItemDlg.h"
+#include "BriselUIFiles/ui/CConvertList.h"
+#include "BriselUIFiles/ui/CConvertListItemDlg.h"
 #include "GalleryOutput.h"
 #include "MainWindowGallery.h"
 #include "SharePageViews.h"
-#include "app/AppSettings.h"
+#include "settings/AppSettings.h"
 #include "platform/ConverterLocator.h"
 #include "platform/ProgramFolder.h"
 #include "toolkit/CClientFrameDlg.h"

@@ -10,9 +10,9 @@
 
 #include "BriselAssist/Http/HttpClient.h"
 #include "BriselDataManager/LogRecorder.h"
-#include "app/AppSettings.h"
-#include "app/BuildConfig.h"
-#include "app/ProgramValues.h"
+#include "settings/AppSettings.h"
+#include "settings/BuildConfig.h"
+#include "settings/ProgramValues.h"
 #include "platform/FileSystem.h"
 #include "platform/Md5.h"
 

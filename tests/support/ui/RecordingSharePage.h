@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/BriselVRClientDlg.h"
+#include "app/ui/BriselVRClientDlg.h"
 #include "app/SharePage.h"
 
 namespace brisel::test {

@@ -1,3 +1,0 @@
-#include "app/BriselVRClientApp.h"
-
-int main(int argc, char** argv) { return brisel::RunBriselVRClient(argc, argv); }

@@ -1,0 +1,3 @@
+#include "app/ui/BriselVRClientApp.h"
+
+int main(int argc, char** argv) { return brisel::RunBriselVRClient(argc, argv); }

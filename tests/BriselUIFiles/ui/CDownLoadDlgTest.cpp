@@ -1,0 +1,118 @@
+#include "BriselUIFiles/ui/CDownLoadDlg.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QSignalSpy>
+
+#include <set>
+
+#include "support/Sandbox.h"
+#include "support/ui/UiEvents.h"
+#include "toolkit/CKbcButton.h"
+#include "toolkit/CMyProgressBar.h"
+
+namespace brisel {
+namespace {
+
+void Settle(int ms) {
+  QElapsedTimer timer;
+  timer.start();
+  do {
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  } while (timer.elapsed() < ms);
+}
+
+// The dialog alone, driven by the messages its download thread sends.
+class DownLoadDialog : public ::testing::Test {
+ protected:
+  void Post(std::uint32_t id, std::intptr_t w, std::intptr_t l = 0) {
+    PostTo(dlg_.Target(), Message(id, w, l));
+    Settle(20);
+  }
+  test::Sandbox box_;
+  CDownLoadDlg dlg_{{}};
+};
+
+TEST_F(DownLoadDialog, LayoutAndShape) {
+  EXPECT_EQ(dlg_.size(), QSize(460, 310));
+  EXPECT_TRUE(dlg_.isHidden()) << "made hidden";
+  EXPECT_EQ(dlg_.ProgressBar()->geometry(), QRect(67, 206, 326, 10));
+  EXPECT_EQ(CDownLoadDlg::kTextRect, QRect(37, 230, 393, 20));
+  EXPECT_EQ(dlg_.Text(), QStringLiteral("VR助手升级中，请稍后..."));
+  EXPECT_FALSE(dlg_.Button(IDC_DOWNLOAD_RETRY)->isVisibleTo(&dlg_));
+  EXPECT_FALSE(dlg_.Button(IDC_DOWNLOAD_CANCEL)->isVisibleTo(&dlg_));
+  // Rounded corners: the corner pixels are outside the window's shape, the edges inside.
+  QRegion shape = dlg_.mask();
+  for (QPoint corner : {QPoint(0, 0), QPoint(459, 0), QPoint(0, 309), QPoint(459, 309)})
+    EXPECT_FALSE(shape.contains(corner)) << corner.x() << "," << corner.y();
+  for (QPoint inside : {QPoint(230, 0), QPoint(0, 155), QPoint(459, 155), QPoint(5, 5)})
+    EXPECT_TRUE(shape.contains(inside)) << inside.x() << "," << inside.y();
+}
+
+TEST_F(DownLoadDialog, ProgressWithAndWithoutALength) {
+  dlg_.show();
+  Post(WM_DOWNLOAD_PROGRESS, 40, 10240);
+  EXPECT_EQ(dlg_.ProgressBar()->GetPos(), 40);
+  // No length: the bar keeps moving, and never shows a share of an unknown whole.
+  Post(WM_DOWNLOAD_PROGRESS, -1, 30000);
+  std::set<int> positions;
+  QElapsedTimer timer;
+  timer.start();
+  while (timer.elapsed() < 600) {
+    Settle(30);
+    positions.insert(dlg_.ProgressBar()->GetPos());
+  }
+  EXPECT_GE(positions.size(), 3u) << "it moves";
+  Post(WM_DOWNLOAD_RESULT, static_cast<int>(DownloadResult::Ok));
+  EXPECT_TRUE(dlg_.Done());
+  EXPECT_EQ(dlg_.ProgressBar()->GetPos(), 100);
+  EXPECT_EQ(dlg_.Text(), QStringLiteral("升级文件下载完毕"));
+  const int shown = dlg_.ProgressBar()->GetPos();
+  Settle(200);
+  EXPECT_EQ(dlg_.ProgressBar()->GetPos(), shown) << "still once done";
+  EXPECT_TRUE(test::HasPixelNear(test::Grab(&dlg_), 0xFF6B6B6B, CDownLoadDlg::kTextRect));
+}
+
+TEST_F(DownLoadDialog, AFailureOffersRetryAndCancel) {
+  dlg_.show();
+  QSignalSpy cancelled(&dlg_, &CDownLoadDlg::UpdateCancelled);
+  Post(WM_DOWNLOAD_RESULT, static_cast<int>(DownloadResult::HttpStatus), 404);
+  EXPECT_TRUE(dlg_.Failed());
+  EXPECT_FALSE(dlg_.Done());
+  EXPECT_TRUE(dlg_.Button(IDC_DOWNLOAD_RETRY)->isVisible());
+  EXPECT_TRUE(dlg_.Button(IDC_DOWNLOAD_CANCEL)->isVisible());
+  EXPECT_EQ(dlg_.Text(), QStringLiteral("升级文件下载失败"));
+  // A cancelled download (the program quits) is no failure to offer anything for.
+  CDownLoadDlg other{{}};
+  PostTo(other.Target(), Message(WM_DOWNLOAD_RESULT, static_cast<int>(DownloadResult::Cancelled)));
+  Settle(20);
+  EXPECT_FALSE(other.Failed());
+
+  dlg_.Button(IDC_DOWNLOAD_CANCEL)->click();
+  EXPECT_TRUE(dlg_.isHidden());
+  EXPECT_EQ(cancelled.count(), 1);
+}
+
+TEST_F(DownLoadDialog, DraggedByItsHeaderOnly) {
+  dlg_.move(300, 200);
+  dlg_.show();
+  struct Case {
+    QPoint press;
+    bool moves;
+  } cases[] = {{{200, 60}, true}, {{200, 139}, true}, {{200, 140}, false}, {{200, 280}, false}};
+  for (const Case& c : cases) {
+    const QPoint before = dlg_.pos();
+    test::SendMouse(&dlg_, QEvent::MouseButtonPress, c.press, Qt::LeftButton, Qt::LeftButton);
+    test::SendMouse(&dlg_, QEvent::MouseMove, c.press + QPoint(30, 20), Qt::NoButton,
+                    Qt::LeftButton);
+    test::SendMouse(&dlg_, QEvent::MouseButtonRelease, c.press + QPoint(30, 20), Qt::LeftButton,
+                    Qt::NoButton);
+    EXPECT_EQ(dlg_.pos() != before, c.moves) << c.press.y();
+  }
+}
+
+}  // namespace
+}  // namespace brisel
