@@ -9,10 +9,10 @@
 #include "BriselUIFiles/ConversionOutput.h"
 #include "BriselUIFiles/ConvertStatus.h"
 #include "BriselUIFiles/Transcoder.h"
-#include "settings/AppSettings.h"
 #include "platform/ChildProcess.h"
 #include "platform/ConverterLocator.h"
 #include "platform/FileSystem.h"
+#include "settings/AppSettings.h"
 
 namespace brisel {
 namespace {

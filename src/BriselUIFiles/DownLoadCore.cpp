@@ -12,10 +12,10 @@
 
 #include "BriselAssist/Http/CurlSupport.h"
 #include "BriselDataManager/LogRecorder.h"
-#include "settings/ProgramValues.h"
 #include "platform/FileSystem.h"
 #include "platform/ProgramFolder.h"
 #include "platform/ShellOpen.h"
+#include "settings/ProgramValues.h"
 
 namespace brisel {
 namespace {

@@ -5,10 +5,10 @@
 #include "BriselUIFiles/ConvertStatus.h"
 #include "BriselUIFiles/VideoWndListCore.h"
 #include "ConService/Service.h"
-#include "settings/AppSettings.h"
-#include "settings/ProgramValues.h"
 #include "platform/NetworkAdapters.h"
 #include "platform/TextCodec.h"
+#include "settings/AppSettings.h"
+#include "settings/ProgramValues.h"
 
 namespace brisel {
 namespace {

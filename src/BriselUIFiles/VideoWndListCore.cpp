@@ -7,10 +7,10 @@
 #include "BriselUIFiles/ConvertStatus.h"
 #include "BriselUIFiles/Transcoder.h"
 #include "ConService/Service.h"
-#include "settings/AppSettings.h"
 #include "platform/FileSystem.h"
 #include "platform/Notifications.h"
 #include "platform/TextCodec.h"
+#include "settings/AppSettings.h"
 
 namespace brisel {
 namespace {

@@ -16,10 +16,10 @@
 #include "ConService/Service.h"
 #include "ConService/ServiceDiagnostics.h"
 #include "ConService/SoapRequest.h"
-#include "settings/BuildConfig.h"
 #include "platform/FileSystem.h"
 #include "platform/MachineIdentity.h"
 #include "platform/ProgramFolder.h"
+#include "settings/BuildConfig.h"
 
 namespace brisel {
 namespace {

@@ -4,15 +4,15 @@
 
 #include "BriselDataManager/LogRecorder.h"
 #include "ConService/Service.h"
-#include "settings/AppSettings.h"
 #include "app/FileStatusManager.h"
 #include "app/PagesShutdown.h"
-#include "settings/ProgramValues.h"
 #include "platform/FileSystem.h"
 #include "platform/NetworkAdapters.h"
 #include "platform/Notifications.h"
 #include "platform/ProgramFolder.h"
 #include "platform/TextCodec.h"
+#include "settings/AppSettings.h"
+#include "settings/ProgramValues.h"
 
 namespace brisel {
 

@@ -5,14 +5,14 @@
 #include "BriselAssist/Http/HttpHelper.h"
 #include "BriselDataManager/LogRecorder.h"
 #include "BriselUIFiles/DownLoadCore.h"
-#include "settings/AppSettings.h"
-#include "settings/ProgramValues.h"
 #include "cli/CliApp.h"
 #include "cli/Commands.h"
 #include "platform/MessageQueue.h"
 #include "platform/NetworkAdapters.h"
 #include "platform/ProgramFolder.h"
 #include "platform/SignalWatcher.h"
+#include "settings/AppSettings.h"
+#include "settings/ProgramValues.h"
 
 namespace brisel::cli {
 namespace {

@@ -9,7 +9,6 @@
 #include "BriselDataManager/LogRecorder.h"
 #include "BriselUIFiles/ConvertListCore.h"
 #include "BriselUIFiles/ConvertStatus.h"
-#include "settings/AppSettings.h"
 #include "app/BriselVRClientCore.h"
 #include "cli/CliApp.h"
 #include "cli/Commands.h"
@@ -19,6 +18,7 @@
 #include "platform/MessageQueue.h"
 #include "platform/ProgramFolder.h"
 #include "platform/SignalWatcher.h"
+#include "settings/AppSettings.h"
 
 namespace brisel::cli {
 namespace {

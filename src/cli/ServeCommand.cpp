@@ -7,11 +7,11 @@
 #include "ConService/Ipv4Address.h"
 #include "ConService/Service.h"
 #include "ConService/ServiceDiagnostics.h"
-#include "settings/AppSettings.h"
 #include "app/BriselVRClientCore.h"
 #include "cli/CliApp.h"
 #include "cli/Commands.h"
 #include "platform/SignalWatcher.h"
+#include "settings/AppSettings.h"
 
 namespace brisel::cli {
 

@@ -1,8 +1,8 @@
 #include <cstdio>
 
-#include "settings/AppSettings.h"
 #include "cli/CliApp.h"
 #include "cli/Commands.h"
+#include "settings/AppSettings.h"
 
 namespace brisel::cli {
 

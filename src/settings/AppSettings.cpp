@@ -1,13 +1,13 @@
 #include "settings/AppSettings.h"
 
 #include "BriselDataManager/LogRecorder.h"
-#include "settings/BuildConfig.h"
-#include "settings/IniFile.h"
-#include "settings/ProgramValues.h"
 #include "platform/Autorun.h"
 #include "platform/FileSystem.h"
 #include "platform/KeepAwake.h"
 #include "platform/ProgramFolder.h"
+#include "settings/BuildConfig.h"
+#include "settings/IniFile.h"
+#include "settings/ProgramValues.h"
 
 namespace brisel {
 

@@ -4,8 +4,8 @@
 
 #include <map>
 
-#include "settings/AppSettings.h"
 #include "platform/Messages.h"
+#include "settings/AppSettings.h"
 
 namespace brisel {
 

@@ -6,9 +6,9 @@
 
 #include "BriselAssist/Http/HttpClient.h"
 #include "BriselDataManager/LogRecorder.h"
+#include "platform/Md5.h"
 #include "settings/AppSettings.h"
 #include "settings/ProgramValues.h"
-#include "platform/Md5.h"
 #include "support/DailyLog.h"
 #include "support/Sandbox.h"
 #include "support/ScriptedHttpServer.h"

@@ -6,9 +6,9 @@
 #include <sstream>
 
 #include "BriselUIFiles/QueueFile.h"
-#include "settings/AppSettings.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageQueue.h"
+#include "settings/AppSettings.h"
 #include "support/FakeConverter.h"
 #include "support/RecordingTarget.h"
 #include "support/Sandbox.h"

@@ -6,11 +6,11 @@
 #include <filesystem>
 
 #include "BriselUIFiles/ConvertStatus.h"
-#include "settings/AppSettings.h"
 #include "platform/ChildProcess.h"
 #include "platform/ConverterLocator.h"
 #include "platform/FileSystem.h"
 #include "platform/MediaInfoQuery.h"
+#include "settings/AppSettings.h"
 #include "support/FakeConverter.h"
 #include "support/LavfiClip.h"
 #include "support/RecordingTarget.h"

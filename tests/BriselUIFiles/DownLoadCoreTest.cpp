@@ -7,9 +7,9 @@
 #include <optional>
 
 #include "BriselDataManager/LogRecorder.h"
-#include "settings/ProgramValues.h"
 #include "platform/FileSystem.h"
 #include "platform/ShellOpen.h"
+#include "settings/ProgramValues.h"
 #include "support/DailyLog.h"
 #include "support/RecordingTarget.h"
 #include "support/Sandbox.h"

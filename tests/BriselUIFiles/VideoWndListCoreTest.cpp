@@ -8,9 +8,9 @@
 #include "BriselUIFiles/ConvertRequest.h"
 #include "BriselUIFiles/ConvertStatus.h"
 #include "ConService/Service.h"
-#include "settings/AppSettings.h"
 #include "platform/FileSystem.h"
 #include "platform/Notifications.h"
+#include "settings/AppSettings.h"
 #include "support/FakeConverter.h"
 #include "support/Sandbox.h"
 

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "platform/FileSystem.h"
 #include "settings/AppSettings.h"
 #include "settings/ProgramValues.h"
-#include "platform/FileSystem.h"
 #include "support/Sandbox.h"
 
 namespace brisel {

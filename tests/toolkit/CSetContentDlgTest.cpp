@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "BuiltSkin.h"
-#include "settings/AppSettings.h"
 #include "platform/FileSystem.h"
 #include "platform/KeepAwake.h"
+#include "settings/AppSettings.h"
 #include "support/RecordingTarget.h"
 #include "support/ui/UiEvents.h"
 #include "toolkit/CKbcButton.h"

@@ -12,17 +12,17 @@
 #include <string>
 #include <vector>
 
-#include "BriselUIFiles/ui/CDownLoadDlg.h"
 #include "BriselUIFiles/QueueFile.h"
-#include "BriselUIFiles/ui/RightVideoDlg.h"
 #include "BriselUIFiles/VideoRelationFile.h"
 #include "BriselUIFiles/VideoWndCore.h"
-#include "BriselUIFiles/ui/VideoWndList.h"
 #include "BriselUIFiles/VideoWndListCore.h"
+#include "BriselUIFiles/ui/CDownLoadDlg.h"
+#include "BriselUIFiles/ui/RightVideoDlg.h"
+#include "BriselUIFiles/ui/VideoWndList.h"
 #include "ConService/Service.h"
 #include "GalleryOutput.h"
-#include "app/ui/BriselVRClientDlg.h"
 #include "app/SharePage.h"
+#include "app/ui/BriselVRClientDlg.h"
 #include "platform/ChildProcess.h"
 #include "platform/ConverterLocator.h"
 #include "platform/FileSystem.h"

@@ -10,11 +10,11 @@
 
 #include "BriselAssist/Http/HttpClient.h"
 #include "BriselDataManager/LogRecorder.h"
+#include "platform/FileSystem.h"
+#include "platform/Md5.h"
 #include "settings/AppSettings.h"
 #include "settings/BuildConfig.h"
 #include "settings/ProgramValues.h"
-#include "platform/FileSystem.h"
-#include "platform/Md5.h"
 
 namespace brisel {
 namespace {

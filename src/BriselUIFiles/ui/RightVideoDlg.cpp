@@ -4,15 +4,15 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "BriselUIFiles/ui/CConvertList.h"
 #include "BriselUIFiles/ConvertListCore.h"
 #include "BriselUIFiles/Transcoder.h"
+#include "BriselUIFiles/VideoWndListCore.h"
+#include "BriselUIFiles/ui/CConvertList.h"
 #include "BriselUIFiles/ui/VideoWndDlg.h"
 #include "BriselUIFiles/ui/VideoWndList.h"
-#include "BriselUIFiles/VideoWndListCore.h"
+#include "platform/ShellOpen.h"
 #include "settings/AppSettings.h"
 #include "settings/ProgramValues.h"
-#include "platform/ShellOpen.h"
 #include "toolkit/CGIFImage.h"
 #include "toolkit/CKbcButton.h"
 #include "toolkit/CMenuDlg.h"

@@ -16,8 +16,8 @@
 #include <algorithm>
 
 #include "BriselUIFiles/VideoWndCore.h"
-#include "BriselUIFiles/ui/VideoWndDlg.h"
 #include "BriselUIFiles/VideoWndListCore.h"
+#include "BriselUIFiles/ui/VideoWndDlg.h"
 #include "toolkit/CKbcButton.h"
 #include "toolkit/CNotifyMsgDlg.h"
 #include "toolkit/SkinPainting.h"

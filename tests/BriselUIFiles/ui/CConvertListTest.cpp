@@ -4,8 +4,8 @@
 #include <QPointer>
 #include <QScrollBar>
 
-#include "BriselUIFiles/ui/ConvertListUiFixture.h"
 #include "BriselUIFiles/QueueFile.h"
+#include "BriselUIFiles/ui/ConvertListUiFixture.h"
 #include "support/ui/UiEvents.h"
 #include "toolkit/CKbcButton.h"
 #include "toolkit/CMyProgressBar.h"

@@ -14,8 +14,8 @@
 
 #include "BriselUIFiles/ui/CConvertList.h"
 #include "BriselUIFiles/ui/CConvertListItemDlg.h"
-#include "settings/AppSettings.h"
 #include "platform/FileSystem.h"
+#include "settings/AppSettings.h"
 #include "support/FakeConverter.h"
 #include "support/RecordingTarget.h"
 #include "support/Sandbox.h"

@@ -6,17 +6,17 @@
 
 #include <sys/stat.h>
 
-#include "BriselUIFiles/ui/CConvertList.h"
 #include "BriselUIFiles/ConvertListCore.h"
 #include "BriselUIFiles/VideoWndCore.h"
+#include "BriselUIFiles/VideoWndListCore.h"
+#include "BriselUIFiles/ui/CConvertList.h"
 #include "BriselUIFiles/ui/VideoWndDlg.h"
 #include "BriselUIFiles/ui/VideoWndList.h"
-#include "BriselUIFiles/VideoWndListCore.h"
-#include "settings/AppSettings.h"
-#include "settings/ProgramValues.h"
 #include "platform/NetworkAdapters.h"
 #include "platform/Notifications.h"
 #include "platform/ShellOpen.h"
+#include "settings/AppSettings.h"
+#include "settings/ProgramValues.h"
 #include "support/RecordingTarget.h"
 #include "support/ui/SkinSandbox.h"
 #include "support/ui/UiEvents.h"

@@ -13,11 +13,11 @@
 
 #include "BriselUIFiles/ConvertStatus.h"
 #include "BriselUIFiles/VideoWndCore.h"
-#include "BriselUIFiles/ui/VideoWndDlg.h"
 #include "BriselUIFiles/VideoWndListCore.h"
 #include "BriselUIFiles/VideoWndListPage.h"
-#include "settings/AppSettings.h"
+#include "BriselUIFiles/ui/VideoWndDlg.h"
 #include "platform/Notifications.h"
+#include "settings/AppSettings.h"
 #include "support/RecordingTarget.h"
 #include "support/ui/SkinSandbox.h"
 #include "support/ui/UiEvents.h"

@@ -7,10 +7,10 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 
-#include "settings/AppSettings.h"
-#include "app/ui/BriselVRClientDlg.h"
 #include "app/SharePage.h"
+#include "app/ui/BriselVRClientDlg.h"
 #include "app/ui/TrayIcon.h"
+#include "settings/AppSettings.h"
 #include "support/Sandbox.h"
 #include "support/ui/RecordingSharePage.h"
 #include "support/ui/UiEvents.h"

@@ -10,10 +10,10 @@
 
 #include <cstring>
 
-#include "settings/AppSettings.h"
 #include "app/ui/BriselVRClientDlg.h"
 #include "platform/FileSystem.h"
 #include "platform/SingleInstance.h"
+#include "settings/AppSettings.h"
 #include "support/Sandbox.h"
 
 namespace brisel {

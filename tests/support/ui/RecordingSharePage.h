@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/ui/BriselVRClientDlg.h"
 #include "app/SharePage.h"
+#include "app/ui/BriselVRClientDlg.h"
 
 namespace brisel::test {
 
