@@ -32,7 +32,6 @@
 
 namespace brisel {
 
-inline constexpr const char* kConvertListTag = "BriselUIFiles\\ConvertList";
 inline constexpr int kTaskRowHeight = 80;
 
 // One task: its seven texts (VideoPath is the source while pending, the output once

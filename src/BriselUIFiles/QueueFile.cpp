@@ -14,7 +14,6 @@
 namespace brisel {
 namespace {
 
-constexpr const char* kConvertListTag = "BriselUIFiles\\ConvertList";
 constexpr std::uint64_t kMaxQueueFileBytes = 64ull << 20;
 
 const char* const kAttributeNames[] = {"VideoName",       "VideoPath",       "VideoSize",

@@ -23,6 +23,9 @@
 
 namespace brisel {
 
+// The log source of the conversion list and its queue file.
+inline constexpr const char* kConvertListTag = "BriselUIFiles\\ConvertList";
+
 // A task's seven texts (VideoPath: the converted file for a finished task) and its state.
 struct QueueFileEntry : TaskTexts {
   int VideoConvertType = 0;  // the TaskState
