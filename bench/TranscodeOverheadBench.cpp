@@ -58,8 +58,7 @@ void BM_RunnerAgainstDirectConverter(benchmark::State& state) {
     state.SkipWithError("could not make the test clip");
     return;
   }
-  auto row =
-      std::make_unique<ConvertListItemCore>("{BENCH}", MessageTargetRef(), MessageTargetRef());
+  auto row = std::make_unique<ConvertListItemCore>("{BENCH}", MessageTargetRef());
   row->SetTaskInfo({"clip.avi", fixture.clip, fixture.values.fileSize, "", fixture.values.duration,
                     fixture.values.width, fixture.values.height});
   const std::string converter = ConverterExecutable();
@@ -78,8 +77,7 @@ void BM_RunnerAgainstDirectConverter(benchmark::State& state) {
     };
     auto runRunner = [&] {
       RemoveFile(fixture.output);
-      row =
-          std::make_unique<ConvertListItemCore>("{BENCH}", MessageTargetRef(), MessageTargetRef());
+      row = std::make_unique<ConvertListItemCore>("{BENCH}", MessageTargetRef());
       row->SetTaskInfo({"clip.avi", fixture.clip, fixture.values.fileSize, "",
                         fixture.values.duration, fixture.values.width, fixture.values.height});
       auto t0 = Clock::now();

@@ -17,19 +17,15 @@ bool In(int state, std::initializer_list<int> states) {
 
 }  // namespace
 
-ConvertListCore::ConvertListCore(MessageTargetRef self, MessageTargetRef page,
+ConvertListCore::ConvertListCore(MessageTargetRef self, ConvertListPage* page,
                                  ConvertListHost* host)
-    : m_pSelf(std::move(self)), m_pPage(std::move(page)), m_pHost(host) {}
+    : m_pSelf(std::move(self)), m_pPage(page), m_pHost(host) {}
 
 ConvertListCore::~ConvertListCore() = default;
 
 bool ConvertListCore::HandleMessage(const Message& message) {
   if (std::optional<TaskStatus> status = ReadTaskStatus(message)) {
     OnTaskStatus(status->code, status->taskId, status->boxText);
-    return true;
-  }
-  if (message.id == WM_TASK_COMMAND) {
-    OnTaskCommand(message.text, message.text2);
     return true;
   }
   return false;
@@ -57,7 +53,7 @@ bool ConvertListCore::SaveQueueFile() {
 
 LISTITEM_ST ConvertListCore::MakeRecord(const TaskTexts& texts) {
   LISTITEM_ST t{texts, NewTaskId(), nullptr};
-  t.Row = std::make_unique<ConvertListItemCore>(t.TaskId, m_pSelf, m_pPage);
+  t.Row = std::make_unique<ConvertListItemCore>(t.TaskId, m_pSelf);
   t.Row->SetTaskInfo(texts);
   return t;
 }
@@ -67,7 +63,7 @@ std::string ConvertListCore::AddTask(const TaskTexts& texts) {
   std::string id = t.TaskId;
   if (IsAnyConverting()) {
     t.Row->SetState(TASK_WAITING);
-    PostToPage(CONVERT_QUEUED, t.VideoPath);
+    TellPage(CONVERT_QUEUED, t.VideoPath);
     m_TaskList.insert(FirstInState({TASK_DONE, TASK_CANCELLED}), std::move(t));
   } else {
     m_TaskList.push_front(std::move(t));
@@ -81,7 +77,7 @@ std::string ConvertListCore::AddLoadedTask(const TaskTexts& texts, int state) {
   LISTITEM_ST t = MakeRecord(texts);
   if (In(state, {TASK_WAITING, TASK_CONVERTING, TASK_INTERRUPTED})) {
     state = TASK_INTERRUPTED;
-    PostToPage(CONVERT_INTERRUPTED, t.VideoPath);
+    TellPage(CONVERT_INTERRUPTED, t.VideoPath);
   }
   t.Row->SetState(state);
   if (state == TASK_DONE) t.Row->SetLoadedOutput(t.VideoPath);
@@ -108,16 +104,29 @@ std::optional<int> ConvertListCore::FindTask(const std::string& path,
 }
 
 int ConvertListCore::CancelOrRemoveTask(const std::string& name, const std::string& path) {
-  for (LISTITEM_ST& t : m_TaskList) {
-    if (t.VideoName != name || t.VideoPath != path) continue;
-    if (t.Row->State() == TASK_CONVERTING && t.Row->RequestStop()) return 1;
-    if (In(t.Row->State(), {TASK_WAITING, TASK_INTERRUPTED})) {
-      PostTo(m_pSelf, MakeTaskStatus(CONVERT_REMOVED, t.TaskId));
+  for (Iterator it = m_TaskList.begin(); it != m_TaskList.end(); ++it) {
+    if (it->VideoName != name || it->VideoPath != path) continue;
+    if (it->Row->State() == TASK_CONVERTING && it->Row->RequestStop()) return 1;
+    if (In(it->Row->State(), {TASK_WAITING, TASK_INTERRUPTED})) {
+      Remove(it);
+      Refresh();
       return 1;
     }
     return 0;
   }
   return 0;
+}
+
+void ConvertListCore::CancelTask(const std::string& taskId) {
+  Iterator task = Find(taskId);
+  if (task == m_TaskList.end()) return;
+  if (task->Row->TranscoderActive()) {
+    // Still converting: stop first; the transcoder reports the stop, and the task leaves then.
+    task->Row->RequestStop();
+    return;
+  }
+  Remove(task);
+  Refresh();
 }
 
 void ConvertListCore::ClearFinished() {
@@ -147,7 +156,7 @@ bool ConvertListCore::IsAnyConverting() const {
 
 void ConvertListCore::OnTaskStatus(int code, const std::string& taskId,
                                    const std::string& boxText) {
-  if (code == CONVERT_COMPLETED) {
+  if (code == TRANSCODE_COMPLETED) {
     Iterator done = Find(taskId);
     if (done != m_TaskList.end() && done->Row->State() == TASK_DONE) {
       // Taken out first, so the searches below see the other tasks only.
@@ -162,13 +171,11 @@ void ConvertListCore::OnTaskStatus(int code, const std::string& taskId,
       }
       // 8 has no name; it can only come from a queue file, and sorts with the finished tasks.
       Iterator finished = FirstInState({TASK_DONE, 8});
-      LISTITEM_ST& t = taken.front();
-      PostToPage(CONVERT_FINISHED, t.VideoPath);
-      t.VideoPath = t.Row->OutputPath();
+      ReportConverted(taken.front());
       m_TaskList.splice(finished, taken, taken.begin());
     }
     Refresh();
-  } else if (code == CONVERT_FAILED) {
+  } else if (code == TRANSCODE_FAILED) {
     Iterator failed = Find(taskId);
     if (failed != m_TaskList.end()) {
       Iterator before = m_TaskList.end();
@@ -180,24 +187,15 @@ void ConvertListCore::OnTaskStatus(int code, const std::string& taskId,
       }
       if (before == m_TaskList.end()) before = FirstInState({TASK_DONE});
       if (before != failed) m_TaskList.splice(before, m_TaskList, failed);
-      PostToPage(CONVERT_FAILED, failed->VideoPath);
+      TellPage(CONVERT_FAILED, failed->VideoPath);
       StartNextIfIdle();
     }
     Refresh();
     if (failed != m_TaskList.end() && !boxText.empty() && m_pHost) m_pHost->ShowMessageBox(boxText);
-  } else if (code == CONVERT_REMOVED) {
-    Iterator gone = Find(taskId);
-    if (gone != m_TaskList.end()) {
-      if (gone->Row->TranscoderActive()) {
-        // Still converting: stop first; the transcoder asks for the removal once it has.
-        gone->Row->RequestStop();
-      } else {
-        std::string path = gone->VideoPath;
-        Erase(gone);
-        PostToPage(CONVERT_REMOVED, path);
-        StartNextIfIdle();
-      }
-    }
+  } else if (code == TRANSCODE_STOPPED) {
+    Iterator stopped = Find(taskId);
+    // A run reports its stop once it has decided it, so the task can leave now.
+    if (stopped != m_TaskList.end() && !stopped->Row->TranscoderActive()) Remove(stopped);
     Refresh();
   }
 }
@@ -227,7 +225,7 @@ bool ConvertListCore::RetryTask(const std::string& taskId) {
       return &t != &*task && !In(t.Row->State(), {TASK_CONVERTING, TASK_WAITING});
     });
     if (before != task) m_TaskList.splice(before, m_TaskList, task);
-    PostToPage(CONVERT_QUEUED, task->VideoPath);
+    TellPage(CONVERT_QUEUED, task->VideoPath);
   } else {
     m_TaskList.splice(m_TaskList.begin(), m_TaskList, task);
     Start(m_TaskList.begin());
@@ -259,14 +257,23 @@ ConvertListCore::Iterator ConvertListCore::FirstInState(std::initializer_list<in
 }
 
 void ConvertListCore::Start(Iterator task) {
-  // A run that cannot start fails the task at once and posts CONVERT_FAILED, so the queue
-  // moves on.
+  // A run that cannot start fails the task at once and posts TRANSCODE_FAILED, so the queue
+  // moves on once this operation is done.
   task->Row->StartConversion();
-  PostToPage(CONVERT_STARTED, task->VideoPath);
+  TellPage(CONVERT_STARTED, task->VideoPath);
 }
 
-void ConvertListCore::PostToPage(int code, const std::string& path) {
-  PostTo(m_pPage, MakeVideoStatus(code, path));
+void ConvertListCore::TellPage(int status, const std::string& path) {
+  if (m_pPage) m_pPage->OnTaskStateChanged(status, path);
+}
+
+void ConvertListCore::ReportConverted(LISTITEM_ST& task) {
+  // Until the completion is handled a finished task's VideoPath is its source, never its
+  // output (the run refuses an output path that exists).
+  if (task.Row->State() != TASK_DONE || task.VideoPath == task.Row->OutputPath()) return;
+  const std::string source = task.VideoPath;
+  task.VideoPath = task.Row->OutputPath();
+  if (m_pPage) m_pPage->OnConverted(source, task.VideoPath);
 }
 
 void ConvertListCore::Refresh() {
@@ -276,15 +283,28 @@ void ConvertListCore::Refresh() {
 }
 
 ConvertListCore::Iterator ConvertListCore::Erase(Iterator task) {
+  // A task that completed a moment ago may leave (cleared, cancelled) before its run's
+  // report has been handled: its converted file still reaches the library.
+  ReportConverted(*task);
   if (m_pHost) m_pHost->OnTaskRemoving(task->TaskId);
   return m_TaskList.erase(task);
+}
+
+void ConvertListCore::Remove(Iterator task) {
+  // A finished task's video is its converted file, which has no task state to lose: its tile
+  // stays a converted video.
+  const bool finished = task->Row->State() == TASK_DONE;
+  const std::string path = task->VideoPath;
+  Erase(task);
+  if (!finished) TellPage(CONVERT_REMOVED, path);
+  StartNextIfIdle();
 }
 
 void ConvertListCore::NoteConverting() {
   const bool converting = IsAnyConverting();
   if (converting == m_bConvertingNoted) return;
   m_bConvertingNoted = converting;
-  PostTo(m_pPage, Message(WM_CONVERT_ALLDONE, converting ? 0 : 1, 0));
+  if (m_pPage) m_pPage->OnConvertingChanged(converting);
 }
 
 }  // namespace brisel

@@ -8,16 +8,11 @@
 // Thread contract:
 // - One owner thread (the UI thread, or the command-line loop) calls every member function;
 //   the object has no lock of its own and none is needed.
-// - Messages: the rows' transcoder threads and the queue itself post task statuses
-//   (CONVERT_COMPLETED, _REMOVED, _FAILED) and WM_TASK_COMMAND to `self`; whoever drains `self` on
-//   the owner thread hands each message to HandleMessage.
-// - Notifications to the share page, posted to `page` as video statuses (ConvertStatus.h):
-//   CONVERT_FINISHED, _QUEUED, _STARTED, _REMOVED, _INTERRUPTED and _FAILED, each with the
-//   task's path. CONVERT_COMPLETED (source and output) comes to the page from the task's
-//   transcoder directly.
-//   WM_CONVERT_ALLDONE (wParam 1 when no task converts any more, 0 when one does) is posted
-//   to `page` whenever that changes, so the page and the left menu animate while a task
-//   converts.
+// - Messages: the rows' transcoder threads post how their runs ended (task statuses,
+//   ConvertStatus.h) to `self`, and a row whose run cannot start posts its failure there
+//   too; whoever drains `self` on the owner thread hands each message to HandleMessage.
+// - The share page hears every change of a task through `page` (ConvertListPage), called on
+//   the owner thread once the queue has made the change.
 // - Destroying the queue destroys every row, which stops and joins a running transcoder.
 
 #include <list>
@@ -27,6 +22,7 @@
 
 #include "BriselUIFiles/ConvertListHost.h"
 #include "BriselUIFiles/ConvertListItemCore.h"
+#include "BriselUIFiles/ConvertListPage.h"
 #include "BriselUIFiles/TaskTexts.h"
 #include "platform/Messages.h"
 
@@ -43,14 +39,14 @@ struct LISTITEM_ST : TaskTexts {
 
 class ConvertListCore {
  public:
-  // `host` may be null (no message boxes, no relayout callbacks) and must outlive the queue.
-  ConvertListCore(MessageTargetRef self, MessageTargetRef page, ConvertListHost* host = nullptr);
+  // `page` and `host` may be null (nobody hears the changes; no message boxes, no relayout
+  // callbacks); either must outlive the queue.
+  ConvertListCore(MessageTargetRef self, ConvertListPage* page, ConvertListHost* host = nullptr);
   ~ConvertListCore();
   ConvertListCore(const ConvertListCore&) = delete;
   ConvertListCore& operator=(const ConvertListCore&) = delete;
 
-  // A task status (WM_CONVERT_STATUS) → OnTaskStatus, WM_TASK_COMMAND → OnTaskCommand; false for
-  // others.
+  // A task status (WM_CONVERT_STATUS) → OnTaskStatus; false for any other message.
   bool HandleMessage(const Message& message);
 
   // Appends one task per entry of <program folder>/ConvertList.xml (AddLoadedTask); a missing
@@ -63,12 +59,13 @@ class ConvertListCore {
   // replaced; the old file and the list stay as they were.
   bool SaveQueueFile();
 
-  // A new task from a conversion request. Started at once (head of the list, code 2) when no
-  // task runs; otherwise waiting (code 1), placed before the first finished or cancelled
-  // task. No layout is done. Returns the task's id.
+  // A new task from a conversion request. Started at once (head of the list, CONVERT_STARTED)
+  // when no task runs; otherwise waiting (CONVERT_QUEUED), placed before the first finished
+  // or cancelled task. No layout is done. Returns the task's id.
   std::string AddTask(const TaskTexts& texts);
   // A task from the queue file, appended; a saved state of 1, 2 or 6 becomes interrupted
-  // (code 6), state 3 is a finished task whose output is VideoPath. Never started.
+  // (CONVERT_INTERRUPTED), state 3 is a finished task whose output is VideoPath. Never
+  // started.
   std::string AddLoadedTask(const TaskTexts& texts, int state);
 
   // Positions 1..n in list order and the content height: n × 80 from six tasks on, else the
@@ -80,9 +77,13 @@ class ConvertListCore {
   // The state of the first task with exactly this VideoPath and VideoName that is not
   // cancelled; nothing when there is none (a finished task carries its output path).
   std::optional<int> FindTask(const std::string& path, const std::string& name) const;
-  // The first task with this name and path: a converting one is asked to stop, a waiting or
-  // interrupted one is removed (through code 4 to the queue itself); 1 then, else 0.
+  // The first task with this name and path: a converting one is asked to stop (it leaves
+  // the list once its transcoder has stopped), a waiting or interrupted one is removed at
+  // once; 1 then, else 0.
   int CancelOrRemoveTask(const std::string& name, const std::string& path);
+  // The row's "取消": a converting task is asked to stop (and leaves once stopped), a task in
+  // any other state leaves the list at once. No confirmation; an unknown id changes nothing.
+  void CancelTask(const std::string& taskId);
   // Removes the finished and cancelled tasks, then saves. Failed and interrupted ones stay.
   void ClearFinished();
   // Stops every converting task (interrupted until its transcoder has stopped), waiting at
@@ -91,17 +92,18 @@ class ConvertListCore {
   void StopAll(bool exiting);
   bool IsAnyConverting() const;
 
-  // A task status sent to the queue: CONVERT_COMPLETED, CONVERT_FAILED (`boxText`: a message
-  // box to show, from a run that could not start), CONVERT_REMOVED (remove the task). Each ends
+  // How a task's run ended (TranscodeEnd): TRANSCODE_COMPLETED (the task joins the finished
+  // group and the page hears OnConverted), TRANSCODE_FAILED (`boxText`: a message box to
+  // show, from a run that could not start), TRANSCODE_STOPPED (the task leaves). Each ends
   // with a refresh (relayout and save); an unknown task id only refreshes.
   void OnTaskStatus(int code, const std::string& taskId, const std::string& boxText = {});
-  // WM_TASK_COMMAND: "上移至顶部" moves the task just after the running one (nothing without
+  // The row's buttons: "上移至顶部" moves the task just after the running one (nothing without
   // a running task, or for the running task itself); "重新转码" runs an interrupted or failed
   // task again (RetryTask).
   void OnTaskCommand(const std::string& taskId, const std::string& command);
   // An interrupted or failed task runs again: started at the head when no task runs,
-  // otherwise waiting at the end of the waiting tasks (CONVERT_QUEUED). False (nothing changes) for
-  // a task in another state or one whose transcoder is still stopping.
+  // otherwise waiting at the end of the waiting tasks (CONVERT_QUEUED). False (nothing
+  // changes) for a task in another state or one whose transcoder is still stopping.
   bool RetryTask(const std::string& taskId);
   // Starts the first waiting task where it stands when none runs.
   void StartNextIfIdle();
@@ -115,15 +117,20 @@ class ConvertListCore {
   Iterator Find(const std::string& taskId);
   Iterator FirstInState(std::initializer_list<int> states);
   void Start(Iterator task);
-  void PostToPage(int code, const std::string& path);
+  void TellPage(int status, const std::string& path);
+  // A completed task whose completion the page has not heard yet: the page hears it, and the
+  // task's VideoPath becomes its output.
+  void ReportConverted(LISTITEM_ST& task);
   void Refresh();
   // Tells the host, then destroys the task and its row.
   Iterator Erase(Iterator task);
-  // Posts WM_CONVERT_ALLDONE when IsAnyConverting has changed since the last post.
+  // Erases the task, tells the page (CONVERT_REMOVED) and starts the next waiting task.
+  void Remove(Iterator task);
+  // Tells the page when IsAnyConverting has changed since it last heard.
   void NoteConverting();
 
   const MessageTargetRef m_pSelf;
-  const MessageTargetRef m_pPage;
+  ConvertListPage* const m_pPage;
   ConvertListHost* const m_pHost;
   std::list<LISTITEM_ST> m_TaskList;
   int m_nClientHeight = 0;

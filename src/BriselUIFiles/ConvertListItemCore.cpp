@@ -34,9 +34,8 @@ std::string LastLine(const std::string& tail) {
 
 }  // namespace
 
-ConvertListItemCore::ConvertListItemCore(std::string taskId, MessageTargetRef list,
-                                         MessageTargetRef page)
-    : m_strTaskId(std::move(taskId)), m_pList(std::move(list)), m_pPage(std::move(page)) {}
+ConvertListItemCore::ConvertListItemCore(std::string taskId, MessageTargetRef list)
+    : m_strTaskId(std::move(taskId)), m_pList(std::move(list)) {}
 
 ConvertListItemCore::~ConvertListItemCore() {
   if (!m_hThread.joinable()) return;
@@ -79,7 +78,11 @@ bool ConvertListItemCore::StartConversion() {
       MarkDoneLocked();
     }
     WriteLog(std::string("转码失败：") + m_strName + ": " + reason, kConvertListItemTag);
-    PostTo(m_pList, MakeTaskStatus(CONVERT_FAILED, m_strTaskId, boxText));
+    // Posted although the list is on this thread: the list starts a task in the middle of
+    // its own work (an addition, a completion, a removal), which ends before the failure
+    // moves the task and starts the next one; and a run that fails on its thread takes the
+    // same path.
+    PostTo(m_pList, MakeTaskStatus(TRANSCODE_FAILED, m_strTaskId, boxText));
     return false;
   };
   // Named even when the run cannot start, so every failed task says where it was going.
@@ -202,11 +205,10 @@ void ConvertListItemCore::FinishRun(const RunSpec& spec, bool completed, std::st
     OnTranscodeCancelled(spec, output);
   } else if (completed) {
     WriteLog("转码完成：" + spec.output, kConvertListItemTag);
-    PostTo(m_pList, MakeTaskStatus(CONVERT_COMPLETED, m_strTaskId));
-    PostTo(m_pPage, MakeConvertedStatus(spec.source, spec.output));
+    PostTo(m_pList, MakeTaskStatus(TRANSCODE_COMPLETED, m_strTaskId));
   } else {
     WriteLog("转码失败：" + spec.source + ": " + reason, kConvertListItemTag);
-    PostTo(m_pList, MakeTaskStatus(CONVERT_FAILED, m_strTaskId, boxText));
+    PostTo(m_pList, MakeTaskStatus(TRANSCODE_FAILED, m_strTaskId, boxText));
   }
 }
 
@@ -224,7 +226,7 @@ void ConvertListItemCore::OnTranscodeCancelled(const RunSpec& spec, ConversionOu
     MarkDoneLocked();
   }
   WriteLog("转码已停止：" + spec.source, kConvertListItemTag);
-  if (!exitStop) PostTo(m_pList, MakeTaskStatus(CONVERT_REMOVED, m_strTaskId));
+  if (!exitStop) PostTo(m_pList, MakeTaskStatus(TRANSCODE_STOPPED, m_strTaskId));
 }
 
 void ConvertListItemCore::MarkDoneLocked() {
@@ -256,19 +258,6 @@ bool ConvertListItemCore::WaitForTranscoder(std::chrono::milliseconds timeout) {
 bool ConvertListItemCore::TranscoderActive() const {
   std::lock_guard<std::mutex> lock(m_mutex);
   return m_bStarted && !m_bDone;
-}
-
-void ConvertListItemCore::OnCancelButton() {
-  if (RequestStop()) return;
-  PostTo(m_pList, MakeTaskStatus(CONVERT_REMOVED, m_strTaskId));
-}
-
-void ConvertListItemCore::OnPinButton() {
-  PostTo(m_pList, Message(WM_TASK_COMMAND, 0, 0, m_strTaskId, kMoveToTopCommand));
-}
-
-void ConvertListItemCore::OnRetryButton() {
-  PostTo(m_pList, Message(WM_TASK_COMMAND, 0, 0, m_strTaskId, kRetryCommand));
 }
 
 bool ConvertListItemCore::ShowsRetryButton() const {

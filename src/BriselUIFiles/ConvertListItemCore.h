@@ -9,12 +9,9 @@
 //   thread has decided the outcome, lets a failed or interrupted task run again). That
 //   thread writes only the state, the progress, the progress-bar visibility and the failure
 //   reason, which the owner reads through the accessors below (atomics and a lock), and it
-//   reaches the conversion list and the share page only by posting WM_CONVERT_STATUS to
-//   their targets (layouts in ConvertStatus.h):
-//     to the list:  a task status CONVERT_COMPLETED, CONVERT_FAILED (with a message-box text
-//                   when the run could not start) or CONVERT_REMOVED (stopped, remove the
-//                   task; not after an exit stop);
-//     to the page:  a converted-file status with the source and output paths.
+//   reaches nothing but its conversion list, by posting how the run ended (a task status,
+//   ConvertStatus.h): TRANSCODE_COMPLETED, TRANSCODE_FAILED, or TRANSCODE_STOPPED after a
+//   stop request that was not for the program's exit.
 // - The destructor stops a transcoder that still runs (without posting) and joins it.
 
 #include <atomic>
@@ -39,13 +36,15 @@ inline constexpr const char* kUnusableProfileText = "转码异常！！！";
 inline constexpr const char* kPipeFailedText = "创建通道异常";
 inline constexpr const char* kSpawnFailedText = "创建cmd通道失败";
 
-// The command texts of the row's pin and retry buttons (WM_TASK_COMMAND's text2).
+// The commands of the row's pin and retry buttons (ConvertListCore::OnTaskCommand).
 inline constexpr const char* kMoveToTopCommand = "上移至顶部";
 inline constexpr const char* kRetryCommand = "重新转码";
 
 class ConvertListItemCore {
  public:
-  ConvertListItemCore(std::string taskId, MessageTargetRef list, MessageTargetRef page);
+  // `list` receives the run's end; its sender is the transcoder thread (or StartConversion,
+  // for a run that cannot start).
+  ConvertListItemCore(std::string taskId, MessageTargetRef list);
   ~ConvertListItemCore();
   ConvertListItemCore(const ConvertListItemCore&) = delete;
   ConvertListItemCore& operator=(const ConvertListItemCore&) = delete;
@@ -55,19 +54,20 @@ class ConvertListItemCore {
   void SetTaskInfo(const TaskTexts& texts);
 
   // Sets the output path from the current ConvertPath setting, sets the state to
-  // TASK_CONVERTING and starts the transcoder thread. When the profile has a zero field the
-  // task becomes TASK_FAILED at once and CONVERT_FAILED (with "转码异常！！！") is posted to the
-  // list, so the queue moves on. False when nothing was started.
+  // TASK_CONVERTING and starts the transcoder thread. When the profile has a zero field (or
+  // no thread can be made) the task becomes TASK_FAILED at once and TRANSCODE_FAILED with the
+  // message box text is posted to the list, so the queue moves on. False when nothing was
+  // started.
   bool StartConversion();
 
   // Asks a running transcoder to stop: it ends only its own converter process, deletes the
   // partial output (the run's working file; a file at the output path is never touched), sets
-  // TASK_CANCELLED and posts CONVERT_REMOVED to the list. False when no transcoder runs.
+  // TASK_CANCELLED and posts TRANSCODE_STOPPED to the list. False when no transcoder runs.
   bool RequestStop();
 
   // StopAll's step for a task in TASK_CONVERTING: requests the stop and sets
   // TASK_INTERRUPTED. With `exiting` the task stays interrupted (kept in the list and in the
-  // queue file, to be run again after the restart) and no CONVERT_REMOVED is posted; otherwise
+  // queue file, to be run again after the restart) and no TRANSCODE_STOPPED is posted; otherwise
   // it becomes TASK_CANCELLED and is removed once the transcoder has stopped. False when the
   // task was not converting.
   bool Interrupt(bool exiting);
@@ -77,15 +77,7 @@ class ConvertListItemCore {
   // True from StartConversion until the transcoder has decided the task's outcome.
   bool TranscoderActive() const;
 
-  // The cancel button: stops a running transcoder, otherwise posts CONVERT_REMOVED (remove
-  // this task) to the list. No confirmation.
-  void OnCancelButton();
-  // The pin button: posts WM_TASK_COMMAND (text = task id, text2 = "上移至顶部") to the list.
-  void OnPinButton();
-  // The retry button of an interrupted or failed task: posts WM_TASK_COMMAND (text = task id,
-  // text2 = "重新转码") to the list.
-  void OnRetryButton();
-  // The retry button is shown for interrupted and failed tasks.
+  // The retry button "重新转码" is shown for interrupted and failed tasks.
   bool ShowsRetryButton() const;
 
   // Makes an interrupted or failed task ready to run once more: its finished transcoder
@@ -137,7 +129,6 @@ class ConvertListItemCore {
 
   const std::string m_strTaskId;
   const MessageTargetRef m_pList;
-  const MessageTargetRef m_pPage;
 
   // Set on the owner thread before the transcoder starts; read-only afterwards.
   std::string m_strName, m_strSizeText, m_strScreenPath, m_strTime, m_strWidth, m_strHeight;

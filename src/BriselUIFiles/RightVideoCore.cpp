@@ -2,7 +2,7 @@
 
 #include "BriselDataManager/LogRecorder.h"
 #include "BriselUIFiles/ConvertListCore.h"
-#include "BriselUIFiles/ConvertStatus.h"
+#include "BriselUIFiles/SharePageHost.h"
 #include "BriselUIFiles/VideoWndListCore.h"
 #include "ConService/Service.h"
 #include "platform/NetworkAdapters.h"
@@ -28,8 +28,9 @@ std::string DeviceCountText(int count) { return "【已连接" + std::to_string(
 
 std::string AddressText(const std::string& address) { return "IP: " + address; }
 
-RightVideoCore::RightVideoCore(Service* service, RightVideoHost* host, MessageTargetRef self)
-    : m_pService(service), m_pHost(host), m_self(std::move(self)) {}
+RightVideoCore::RightVideoCore(Service* service, RightVideoHost* host, SharePageHost* mainWindow,
+                               MessageTargetRef self)
+    : m_pService(service), m_pHost(host), m_pMainWindow(mainWindow), m_self(std::move(self)) {}
 
 RightVideoCore::~RightVideoCore() { Shutdown(); }
 
@@ -46,9 +47,6 @@ void RightVideoCore::Start() {
 
 bool RightVideoCore::HandleMessage(const Message& message) {
   switch (message.id) {
-    case WM_CONVERT_STATUS:
-      RelayConvertStatus(message);
-      return true;
     case WM_SHARE_ACTION:
       OnShareAction(static_cast<int>(message.wParam));
       return true;
@@ -69,16 +67,22 @@ bool RightVideoCore::HandleMessage(const Message& message) {
 // ---------------------------------------------------------------------------------------------
 // Between the library and the queue
 
-void RightVideoCore::RelayConvertStatus(const Message& message) {
-  if (m_pVideoList) {
-    if (std::optional<ConvertedStatus> converted = ReadConvertedStatus(message)) {
-      m_pVideoList->OnConversionStatus(CONVERT_COMPLETED, converted->outputPath,
-                                       converted->sourcePath);
-    } else if (std::optional<VideoStatus> status = ReadVideoStatus(message)) {
-      m_pVideoList->OnConversionStatus(status->code, status->path, std::string());
-    }
-  }
+void RightVideoCore::OnTaskStateChanged(int status, const std::string& path) {
+  if (m_pVideoList) m_pVideoList->OnConversionStatus(status, path);
   RefreshSelection();
+}
+
+void RightVideoCore::OnConverted(const std::string& sourcePath, const std::string& outputPath) {
+  if (m_pVideoList) m_pVideoList->OnConverted(sourcePath, outputPath);
+  RefreshSelection();
+}
+
+void RightVideoCore::OnConvertingChanged(bool converting) {
+  if (m_pMainWindow) m_pMainWindow->SetConverting(converting);
+}
+
+void RightVideoCore::ShowConvertedBalloon(const std::string& title) {
+  if (m_pMainWindow) m_pMainWindow->ShowConvertedBalloon(title);
 }
 
 int RightVideoCore::RequestConversion(const ConvertRequest& request) {

@@ -2,17 +2,17 @@
 
 // The share page's logic: the core of CRightVideoDlg. The page is the hub between the video
 // library (VideoWndListCore) and the conversion queue (ConvertListCore): it turns the
-// library's requests into tasks, hands every conversion status back to the library, runs the
+// library's requests into tasks, hands every change of a task back to the library, runs the
 // share actions (add, convert, delete), decides which of the page's controls are shown and
 // enabled, moves the LAN service to another address and counts the connected phones.
 //
 // Thread contract:
-// - The owner thread (the UI thread) calls every member function; host calls and the
-//   library's and the queue's calls come back on it.
-// - Posted to `self` and handed to HandleMessage on the owner thread: the conversion list's
-//   video statuses and the transcoder's converted-file statuses (WM_CONVERT_STATUS),
-//   WM_SHARE_ACTION, WM_IP_CHOSEN, and the page's own workers' WM_PAGE_DEVICE_COUNT and
-//   WM_PAGE_ADDRESS_SWITCHED.
+// - The owner thread (the UI thread) calls every member function; the library (through
+//   VideoWndListPage) and the queue (through ConvertListPage) call it there, and its calls
+//   to its window (RightVideoHost) and the main window (SharePageHost) are made there.
+// - Posted to `self` and handed to HandleMessage on the owner thread: WM_SHARE_ACTION and
+//   WM_IP_CHOSEN from the page's windows, and the page's own workers' WM_PAGE_DEVICE_COUNT
+//   and WM_PAGE_ADDRESS_SWITCHED.
 // - The device-count monitor thread reads the service's connection count (an atomic) and
 //   posts WM_PAGE_DEVICE_COUNT when it changes. The address-switch thread calls
 //   SetServiceAddress, logs its outcome and posts WM_PAGE_ADDRESS_SWITCHED. Neither touches
@@ -27,6 +27,7 @@
 #include <thread>
 #include <vector>
 
+#include "BriselUIFiles/ConvertListPage.h"
 #include "BriselUIFiles/RightVideoHost.h"
 #include "BriselUIFiles/VideoWndListPage.h"
 #include "platform/Messages.h"
@@ -35,6 +36,7 @@ namespace brisel {
 
 class ConvertListCore;
 class Service;
+class SharePageHost;
 class VideoWndListCore;
 
 inline constexpr const char* kRightVideoDlgTag = "BriselUIFiles\\RightVideoDlg";
@@ -79,10 +81,12 @@ std::string FooterPathText(const std::string& path);
 std::string DeviceCountText(int count);
 std::string AddressText(const std::string& address);
 
-class RightVideoCore : public VideoWndListPage {
+class RightVideoCore : public VideoWndListPage, public ConvertListPage {
  public:
-  // `service` may be null (no address switch, a count of 0); `host` must outlive the object.
-  RightVideoCore(Service* service, RightVideoHost* host, MessageTargetRef self);
+  // `service` may be null (no address switch, a count of 0), and so may `mainWindow` (no
+  // balloon, no animation of the left menu); `host` and `mainWindow` must outlive the object.
+  RightVideoCore(Service* service, RightVideoHost* host, SharePageHost* mainWindow,
+                 MessageTargetRef self);
   ~RightVideoCore() override;
   RightVideoCore(const RightVideoCore&) = delete;
   RightVideoCore& operator=(const RightVideoCore&) = delete;
@@ -94,24 +98,18 @@ class RightVideoCore : public VideoWndListPage {
   // The page's start: view 0, the controls as the library allows, the device-count monitor.
   void Start();
 
-  // WM_CONVERT_STATUS, WM_SHARE_ACTION, WM_IP_CHOSEN and the page's own messages; false for
-  // any other message.
+  // WM_SHARE_ACTION, WM_IP_CHOSEN and the page's own messages; false for any other message.
   bool HandleMessage(const Message& message);
 
-  // WM_CONVERT_STATUS posted to the page: a converted file (CONVERT_COMPLETED, from the
-  // transcoder) reaches the library as (3, output, source), every other status (from the
-  // conversion list) as (code, path, ""); then the controls are refreshed.
-  void RelayConvertStatus(const Message& message);
-
-  // WM_SHARE_ACTION: add through the file dialog, convert the ticked videos (then the queue
-  // is laid out and saved), delete the ticked videos. Each ends with RefreshSelection.
+  // The share actions (WM_SHARE_ACTION from "添加" and "转码", a call from "删除"): add
+  // through the file dialog, convert the ticked videos (then the queue is laid out and
+  // saved), delete the ticked videos. Each ends with RefreshSelection.
   void OnShareAction(int action);
 
-  // A tile was clicked (WM_LBUTTONUP 2000 from a tile), and after every other change of the
-  // library: Convert follows the library's selection report, Delete is enabled while a video
-  // is ticked (Convert and Delete are disabled when none is), "全选" is ticked while every
-  // video is.
-  void RefreshSelection();
+  // A tile was clicked, and after every other change of the library: Convert follows the
+  // library's selection report, Delete is enabled while a video is ticked (Convert and Delete
+  // are disabled when none is), "全选" is ticked while every video is.
+  void RefreshSelection() override;
   // "全选": ticks every video when the box is clear, clears every tick when it is ticked.
   void OnCheckAllClicked();
 
@@ -170,6 +168,13 @@ class RightVideoCore : public VideoWndListPage {
   void ConvertedDeleted(const std::string& path) override;
   void ShowToast(int kind) override;
   bool FindTask(const std::string& path, const std::string& name) override;
+  void ShowConvertedBalloon(const std::string& title) override;
+
+  // ConvertListPage: every change reaches the library, then the controls are refreshed; the
+  // left menu animates while a task converts.
+  void OnTaskStateChanged(int status, const std::string& path) override;
+  void OnConverted(const std::string& sourcePath, const std::string& outputPath) override;
+  void OnConvertingChanged(bool converting) override;
 
  private:
   void OnAddressSwitched(int result, const std::string& address);
@@ -179,6 +184,7 @@ class RightVideoCore : public VideoWndListPage {
 
   Service* const m_pService;
   RightVideoHost* const m_pHost;
+  SharePageHost* const m_pMainWindow;
   const MessageTargetRef m_self;
   VideoWndListCore* m_pVideoList = nullptr;
   ConvertListCore* m_pConvertList = nullptr;

@@ -449,39 +449,41 @@ void VideoWndListCore::RemoveChecked() {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Transcoder reports
+// The conversion queue's reports
 
-void VideoWndListCore::OnConversionStatus(int code, const std::string& path,
-                                          const std::string& sourcePath) {
-  if (code == CONVERT_COMPLETED) {
-    OnConverted(path, sourcePath);
-    return;
-  }
-  auto it = std::find_if(m_entries.begin(), m_entries.end(),
-                         [&](const VIDEOINFO_ST& e) { return e.m_pTile->Path() == path; });
-  if (it == m_entries.end()) return;
+void VideoWndListCore::OnConversionStatus(int code, const std::string& path) {
+  int state;
   switch (code) {
-    case CONVERT_FINISHED:
     case CONVERT_REMOVED:
     case CONVERT_FAILED:
-      it->m_pTile->SetState(VIDEO_IDLE);
+      state = VIDEO_IDLE;
       break;
     case CONVERT_QUEUED:
-      it->m_pTile->SetState(VIDEO_QUEUED);
+      state = VIDEO_QUEUED;
       break;
     case CONVERT_STARTED:
-      it->m_pTile->SetState(VIDEO_CONVERTING);
+      state = VIDEO_CONVERTING;
       break;
     case CONVERT_INTERRUPTED:
-      it->m_pTile->SetState(VIDEO_INTERRUPTED);
+      state = VIDEO_INTERRUPTED;
       break;
     default:
       return;
   }
+  SetTileState(path, state);
+}
+
+void VideoWndListCore::SetTileState(const std::string& path, int state) {
+  auto it = std::find_if(m_entries.begin(), m_entries.end(),
+                         [&](const VIDEOINFO_ST& e) { return e.m_pTile->Path() == path; });
+  if (it == m_entries.end()) return;
+  it->m_pTile->SetState(state);
   m_pHost->RepaintTile(*it);
 }
 
-void VideoWndListCore::OnConverted(const std::string& path, const std::string& sourcePath) {
+void VideoWndListCore::OnConverted(const std::string& sourcePath, const std::string& path) {
+  // The source is idle again (an entry of the converted file's name leaves below).
+  SetTileState(sourcePath, VIDEO_IDLE);
   VIDEOINFO_ST entry;
   entry.m_strPath = path;
   entry.m_pTile = NewTile(path, VIDEO_CONVERTED);
@@ -501,7 +503,7 @@ void VideoWndListCore::OnConverted(const std::string& path, const std::string& s
     Append(std::move(entry));
   }
   tile->StartProbe(path);
-  m_pHost->ShowConvertedBalloon(TruncateUtf16(name, kMaxBalloonTitleLength));
+  m_pPage->ShowConvertedBalloon(TruncateUtf16(name, kMaxBalloonTitleLength));
   m_relations.push_back({sourcePath, path});
   m_pHost->RedoLayout();
   m_pHost->RepaintPanel();

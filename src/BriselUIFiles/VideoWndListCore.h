@@ -2,8 +2,9 @@
 
 // The video library: the logic of the video list panel (CVideoWndList). It keeps the video
 // entries, one tile each (VideoWndCore), and the relations of finished conversions, decides
-// which videos may enter and leave, applies the transcoder's reports, turns checked videos
-// into conversion requests, and probes the entries one after another on its ProbeAll thread.
+// which videos may enter and leave, applies the conversion queue's reports, turns checked
+// videos into conversion requests, and probes the entries one after another on its ProbeAll
+// thread.
 //
 // Thread contract:
 // - Every operation is called on the UI thread (the owner's thread); host calls come back on
@@ -118,10 +119,14 @@ class VideoWndListCore {
   // Removes the checked videos (as their states allow).
   void RemoveChecked();
 
-  // A conversion status (ConvertStatus): CONVERT_FINISHED, _REMOVED and _FAILED make the
-  // video at `path` idle; _QUEUED, _STARTED and _INTERRUPTED give it that state;
-  // CONVERT_COMPLETED: `path` is a converted file made from `sourcePath`.
-  void OnConversionStatus(int code, const std::string& path, const std::string& sourcePath);
+  // A change of the task of the video at `path` (ConvertStatus): CONVERT_REMOVED and
+  // CONVERT_FAILED make the video idle; _QUEUED, _STARTED and _INTERRUPTED give it that
+  // state; other codes change nothing.
+  void OnConversionStatus(int code, const std::string& path);
+  // A finished conversion: the video at `sourcePath` is idle again, and the converted file
+  // `outputPath` joins the library (in place of the entry of its name, if any) with its
+  // relation stored and the tray balloon shown.
+  void OnConverted(const std::string& sourcePath, const std::string& outputPath);
 
   // Whether a stored relation has `path` as its source.
   bool IsRelationSource(const std::string& path) const;
@@ -160,7 +165,8 @@ class VideoWndListCore {
   std::vector<std::shared_ptr<VideoWndCore>> Tiles() const;
   void Toast(int kind);
   void UncheckAndRepaint(VideoWndCore& tile);
-  void OnConverted(const std::string& path, const std::string& sourcePath);
+  // The first tile with exactly this path takes `state` and is repainted.
+  void SetTileState(const std::string& path, int state);
   void ProbeAllThread();
 
   Service* const m_pService;

@@ -8,8 +8,8 @@ namespace brisel {
 struct VIDEOINFO_ST;
 class VideoWndCore;
 
-// What the video library needs from the panel that shows it (CVideoWndList) and, through
-// the panel, from the main window; tests fake it. What it needs from the share page is
+// What the video library needs from the panel that shows it (CVideoWndList); tests fake it.
+// What it needs from the share page (and, through the page, from the main window) is
 // VideoWndListPage. Every call comes on the UI thread, from inside a VideoWndListCore
 // operation.
 class VideoWndListHost {
@@ -20,8 +20,6 @@ class VideoWndListHost {
   // returns its NotifyResult (NOTIFY_KEEP_BOTH, NOTIFY_SKIP, NOTIFY_CLOSED; anything else:
   // no choice).
   virtual int AskDuplicateName(const std::string& shownName) = 0;
-  // The main window's balloon for a finished conversion, titled with the file's name.
-  virtual void ShowConvertedBalloon(const std::string& title) = 0;
 
   // A tile was created and is about to be shown or probed: the panel makes its window and
   // installs the tile's repaint target and thumbnail loader here.

@@ -15,8 +15,9 @@ enum SelectionState : int {
 };
 
 // What the video library needs from the share page: the page's core (RightVideoCore)
-// implements it and routes each call to the conversion list or the page's windows; tests
-// fake it. Every call comes on the UI thread, from inside a VideoWndListCore operation.
+// implements it and routes each call to the conversion list, the page's windows or the main
+// window; tests fake it. Every call comes on the UI thread, from inside a VideoWndListCore
+// operation, or from the panel and its tiles (RefreshSelection).
 class VideoWndListPage {
  public:
   virtual ~VideoWndListPage() = default;
@@ -37,6 +38,12 @@ class VideoWndListPage {
   // Whether the conversion list holds a task of this video (name and path equal, state not
   // TASK_CANCELLED).
   virtual bool FindTask(const std::string& path, const std::string& name) = 0;
+  // A conversion finished: the main window's tray balloon, titled with the converted file's
+  // name (at most 63 characters).
+  virtual void ShowConvertedBalloon(const std::string& title) = 0;
+  // The ticks or the videos changed through the panel itself (a tile's click, the panel's
+  // own "添加", a drop): the page refreshes what the selection allows.
+  virtual void RefreshSelection() = 0;
 };
 
 }  // namespace brisel

@@ -44,7 +44,7 @@ struct Job {
 
 class ConvertRun {
  public:
-  ConvertRun() : m_queue(m_self, m_page, &m_host), m_tty(isatty(STDOUT_FILENO) == 1) {}
+  ConvertRun() : m_queue(m_self, nullptr, &m_host), m_tty(isatty(STDOUT_FILENO) == 1) {}
 
   int Run(const std::vector<std::string>& files) {
     m_queue.LoadQueueFile();
@@ -57,8 +57,6 @@ class ConvertRun {
     while (!AllFinished()) {
       if (SignalWatcher::TakeSignal() != 0 && !m_bInterrupted) Interrupt();
       if (auto m = m_self->Wait(100ms)) Dispatch(*m);
-      while (m_page->TryTake()) {
-      }
       ShowProgress();
     }
     if (m_bLineOpen) std::printf("\n");
@@ -137,7 +135,8 @@ class ConvertRun {
     Snapshot();  // before a removal takes the task away
     m_queue.HandleMessage(m);
     std::optional<TaskStatus> status = ReadTaskStatus(m);
-    if (!status || (status->code != CONVERT_COMPLETED && status->code != CONVERT_FAILED)) return;
+    if (!status || (status->code != TRANSCODE_COMPLETED && status->code != TRANSCODE_FAILED))
+      return;
     for (Job& job : m_jobs) {
       if (job.taskId != status->taskId) continue;
       Snapshot();
@@ -173,7 +172,7 @@ class ConvertRun {
     }
     for (const Job& job : m_jobs) {
       const LISTITEM_ST* t = m_queue.FindTaskById(job.taskId);
-      if (t && t->Row->State() == TASK_CONVERTING) t->Row->OnCancelButton();
+      if (t && t->Row->State() == TASK_CONVERTING) m_queue.CancelTask(t->TaskId);
     }
   }
 
@@ -209,7 +208,6 @@ class ConvertRun {
   }
 
   std::shared_ptr<MessageQueue> m_self = std::make_shared<MessageQueue>();
-  std::shared_ptr<MessageQueue> m_page = std::make_shared<MessageQueue>();
   SilentHost m_host;
   ConvertListCore m_queue;
   std::vector<Job> m_jobs;

@@ -1,8 +1,10 @@
 #pragma once
 
-// The program's custom messages. Pages, the log thread and worker threads talk to each other
-// by posting these; each keeps its number (WM_USER = 0x400) and name, and every number has
-// its one name here. They stand in for window messages, so any module may use them.
+// The program's custom messages. Worker threads reach the windows (and the log thread) by
+// posting these; each keeps its number (WM_USER = 0x400) and name, and every number has its
+// one name here. They stand in for window messages, so any module may use them. Between
+// objects on the UI thread the same exchanges are typed calls (marked "typed" below); their
+// numbers stay for the table.
 //
 // A message is a value: an id, two integers and an owned payload. A text handed to the
 // receiver is `text` (a second text, or the second path of a pair, is `text2`); a record
@@ -31,25 +33,26 @@ inline constexpr std::uint32_t WM_IP_CHOSEN = WM_USER + 302;  // address menu ->
 inline constexpr std::uint32_t WM_TASK_MODE =
     WM_USER + 303;  // picture-mode menu -> task item (text)
 inline constexpr std::uint32_t WM_TASK_COMMAND =
-    WM_USER + 304;  // task row -> conversion list (text id, text2 command)
+    WM_USER + 304;  // task row -> conversion list: typed (ConvertListCore::OnTaskCommand)
 inline constexpr std::uint32_t WM_CONVERT_REQUEST =
-    WM_USER + 305;  // video list -> share page (record), sent
+    WM_USER + 305;  // video list -> share page: typed (VideoWndListPage)
 inline constexpr std::uint32_t WM_SELECTION_STATE =
-    WM_USER + 307;  // video list -> share page, sent
+    WM_USER + 307;  // video list -> share page: typed (VideoWndListPage)
 inline constexpr std::uint32_t WM_CANCEL_TASK =
-    WM_USER + 308;  // video list -> share page (text name, text2 path), sent
+    WM_USER + 308;  // video list -> share page: typed (VideoWndListPage)
 inline constexpr std::uint32_t WM_CONVERTED_DELETED =
-    WM_USER + 309;  // video list -> share page (text path)
+    WM_USER + 309;  // video list -> share page: typed (VideoWndListPage)
 inline constexpr std::uint32_t WM_SHARE_FILE_STATUS_1 =
     WM_USER + 351;  // FileStatusManager -> main window
 inline constexpr std::uint32_t WM_SHARE_FILE_STATUS_2 =
     WM_USER + 352;  // FileStatusManager -> main window
 inline constexpr std::uint32_t WM_CONVERT_STATUS =
-    WM_USER + 401;  // transcoder/rows -> list; list -> share page
-inline constexpr std::uint32_t WM_CONVERT_ALLDONE = WM_USER + 402;  // task item -> conversion list
-inline constexpr std::uint32_t WM_TRAY_NOTIFY = WM_USER + 501;      // tray icon -> main window
+    WM_USER + 401;  // transcoder thread -> its conversion list (ConvertStatus.h)
+inline constexpr std::uint32_t WM_CONVERT_ALLDONE =
+    WM_USER + 402;  // conversion list -> share page: typed (ConvertListPage)
+inline constexpr std::uint32_t WM_TRAY_NOTIFY = WM_USER + 501;  // tray icon -> main window
 inline constexpr std::uint32_t WM_SHOW_TOAST =
-    WM_USER + 550;  // video list -> share page (wParam kind)
+    WM_USER + 550;  // video list -> share page: typed (VideoWndListPage)
 inline constexpr std::uint32_t WM_CHECK_UPDATE = WM_USER + 601;  // settings page -> main window
 
 // Messages this program adds for its own workers (numbers above the system's table), in
@@ -87,8 +90,6 @@ inline constexpr std::uint32_t WM_COMBO_PICKED = 103;
 // The system command message and the close command (their system values), posted to the
 // main window when the downloaded installer has been started.
 inline constexpr std::uint32_t WM_SYSCOMMAND = 0x0112;
-// A video tile's click, posted to the share page with wParam 2000 (its system value).
-inline constexpr std::uint32_t WM_LBUTTONUP = 0x0202;
 inline constexpr int SC_CLOSE = 0xF060;
 
 // A menu command (wParam: the command value) and the tray icon's mouse messages (lParam of

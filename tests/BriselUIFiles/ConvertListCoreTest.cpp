@@ -10,7 +10,7 @@
 #include "platform/MessageQueue.h"
 #include "settings/AppSettings.h"
 #include "support/FakeConverter.h"
-#include "support/RecordingTarget.h"
+#include "support/RecordingConvertPage.h"
 #include "support/Sandbox.h"
 
 namespace brisel {
@@ -34,7 +34,7 @@ class ConvertListCoreTest : public ::testing::Test {
     ASSERT_TRUE(LoadSettings(false));
     theSettings->m_strConvertPath = sandbox.Path("out");
     ASSERT_TRUE(CreateDirectories(sandbox.Path("out")));
-    queue = std::make_unique<ConvertListCore>(self, page, &host);
+    queue = std::make_unique<ConvertListCore>(self, &page, &host);
   }
 
   static std::string Source(const std::string& name) { return "/src/" + name + ".avi"; }
@@ -44,18 +44,27 @@ class ConvertListCoreTest : public ::testing::Test {
     return queue->AddTask({name, Source(name), "10000000", "", "4000", "1280", "720"});
   }
 
-  // Builds the list "A(2) B(1) F(9) ..." directly: rows in the given states, no transcoder.
+  static std::string Output(const std::string& name) { return "/out/" + name + ".mp4"; }
+
+  // Builds the list "A(2) B(1) F(9) ..." directly: rows in the given states, no transcoder. A
+  // finished task is one as the queue file gives it back: its output is its VideoPath.
   void Build(const std::string& spec) {
     std::istringstream in(spec);
     for (std::string item; in >> item;) {
       std::string name = item.substr(0, item.find('('));
       int state = std::stoi(item.substr(item.find('(') + 1));
-      std::string id =
-          queue->AddLoadedTask({name, Source(name), "10000000", "", "4000", "1280", "720"}, 0);
+      const bool done = state == TASK_DONE;
+      queue->AddLoadedTask(
+          {name, done ? Output(name) : Source(name), "10000000", "", "4000", "1280", "720"},
+          done ? TASK_DONE : TASK_NEW);
       Row(name)->SetState(state);
-      if (state == TASK_DONE) Row(name)->SetLoadedOutput("/out/" + name + ".mp4");
     }
-    page->Clear();
+    page.TakeNotes();
+  }
+  // The end of task `name`'s run as its transcoder leaves it, before the queue has heard.
+  void RunCompletes(const std::string& name) {
+    Row(name)->SetState(TASK_DONE);
+    Row(name)->SetLoadedOutput(Output(name));
   }
 
   const LISTITEM_ST* Task(const std::string& name) const {
@@ -73,14 +82,8 @@ class ConvertListCoreTest : public ::testing::Test {
     return out;
   }
 
-  // The share page's notifications as "code:path ...", then forgotten.
-  std::string PageNotes() {
-    std::string out;
-    for (const Message& m : page->Messages(WM_CONVERT_STATUS))
-      out += (out.empty() ? "" : " ") + std::to_string(m.wParam) + ":" + m.text;
-    page->Clear();
-    return out;
-  }
+  // What the share page heard ("code:path", "converted:source>output"), then forgotten.
+  std::string PageNotes() { return page.TakeNotes(); }
 
   // Hands the queue's own messages to it until `until` holds (or nothing comes for long).
   bool Pump(const std::function<bool()>& until, std::chrono::milliseconds timeout = 10s) {
@@ -98,7 +101,7 @@ class ConvertListCoreTest : public ::testing::Test {
   test::Sandbox sandbox;
   test::FakeConverter converter{sandbox.Folder(), "hold"};
   std::shared_ptr<MessageQueue> self = std::make_shared<MessageQueue>();
-  std::shared_ptr<test::RecordingTarget> page = test::RecordingTarget::Create();
+  test::RecordingConvertPage page;
   RecordingHost host;
   std::unique_ptr<ConvertListCore> queue;
 };
@@ -114,13 +117,32 @@ TEST_F(ConvertListCoreTest, PlacementRules) {
       {"completion: next waiting starts at the head, done goes before the first finished",
        "A(2) B(1) C(1) F(9) D(3)",
        [](ConvertListCoreTest& t) {
-         t.Row("A")->SetState(TASK_DONE);
+         t.RunCompletes("A");
          t.queue->OnTaskStatus(3, t.Id("A"));
        },
-       "B(2) C(1) F(9) A(3) D(3)", "2:/src/B.avi 0:/src/A.avi"},
+       "B(2) C(1) F(9) A(3) D(3)", "2:/src/B.avi converted:/src/A.avi>/out/A.mp4"},
       {"completion while another task runs: moved and reported, nothing started",
-       "B(2) A(3) C(1) D(3)", [](ConvertListCoreTest& t) { t.queue->OnTaskStatus(3, t.Id("A")); },
-       "B(2) C(1) A(3) D(3)", "0:/src/A.avi"},
+       "B(2) A(2) C(1) D(3)",
+       [](ConvertListCoreTest& t) {
+         t.RunCompletes("A");
+         t.queue->OnTaskStatus(3, t.Id("A"));
+       },
+       "B(2) C(1) A(3) D(3)", "converted:/src/A.avi>/out/A.mp4"},
+      {"a completion is reported once, also when it comes again", "A(2)",
+       [](ConvertListCoreTest& t) {
+         t.RunCompletes("A");
+         t.queue->OnTaskStatus(3, t.Id("A"));
+         t.queue->OnTaskStatus(3, t.Id("A"));
+       },
+       "A(3)", "converted:/src/A.avi>/out/A.mp4"},
+      {"a completed task cleared before its run's report is heard is still reported", "F(9) A(2)",
+       [](ConvertListCoreTest& t) {
+         t.RunCompletes("A");
+         const std::string id = t.Id("A");
+         t.queue->ClearFinished();
+         t.queue->OnTaskStatus(3, id);  // the report, arriving late
+       },
+       "F(9)", "converted:/src/A.avi>/out/A.mp4"},
       {"failure: moved before the first other failed task, next starts where it stands",
        "B(2) C(1) F(9) A(3)",
        [](ConvertListCoreTest& t) {
@@ -146,12 +168,16 @@ TEST_F(ConvertListCoreTest, PlacementRules) {
          t.queue->OnTaskStatus(9, t.Id("B"));
        },
        "C(2) B(9)", "9:/src/B.avi 2:/src/C.avi"},
-      {"removal of a waiting task while one runs", "A(2) B(1) C(1)",
-       [](ConvertListCoreTest& t) { t.queue->OnTaskStatus(4, t.Id("B")); }, "A(2) C(1)",
-       "4:/src/B.avi"},
-      {"removal while idle starts the first waiting task", "F(9) B(1)",
-       [](ConvertListCoreTest& t) { t.queue->OnTaskStatus(4, t.Id("F")); }, "B(2)",
+      {"cancel of a waiting task while one runs", "A(2) B(1) C(1)",
+       [](ConvertListCoreTest& t) { t.queue->CancelTask(t.Id("B")); }, "A(2) C(1)", "4:/src/B.avi"},
+      {"cancel while idle starts the first waiting task", "F(9) B(1)",
+       [](ConvertListCoreTest& t) { t.queue->CancelTask(t.Id("F")); }, "B(2)",
        "4:/src/F.avi 2:/src/B.avi"},
+      {"cancel of a finished task: gone, and its converted video keeps its state", "F(9) A(3)",
+       [](ConvertListCoreTest& t) { t.queue->CancelTask(t.Id("A")); }, "F(9)", ""},
+      {"a stopped run's task leaves", "F(9) S(4) B(1)",
+       [](ConvertListCoreTest& t) { t.queue->OnTaskStatus(4, t.Id("S")); }, "F(9) B(2)",
+       "4:/src/S.avi 2:/src/B.avi"},
       {"unknown task id only refreshes", "A(2) B(1)",
        [](ConvertListCoreTest& t) {
          t.queue->OnTaskStatus(4, "{NO-SUCH-TASK}");
@@ -179,7 +205,7 @@ TEST_F(ConvertListCoreTest, PlacementRules) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    queue = std::make_unique<ConvertListCore>(self, page, &host);
+    queue = std::make_unique<ConvertListCore>(self, &page, &host);
     Build(c.before);
     c.event(*this);
     EXPECT_EQ(Order(), c.after);
@@ -189,8 +215,7 @@ TEST_F(ConvertListCoreTest, PlacementRules) {
 
 TEST_F(ConvertListCoreTest, ACompletedTaskCarriesItsOutputPath) {
   Build("A(2) B(1)");
-  Row("A")->SetState(TASK_DONE);
-  Row("A")->SetLoadedOutput("/out/A.mp4");
+  RunCompletes("A");
   queue->OnTaskStatus(3, Id("A"));
   EXPECT_EQ(Task("A")->VideoPath, "/out/A.mp4");
   EXPECT_FALSE(queue->FindTask(Source("A"), "A"));  // no longer found for its source
@@ -208,23 +233,8 @@ TEST_F(ConvertListCoreTest, ThreeRequestsWhileIdleRunOneAfterAnother) {
   ASSERT_TRUE(converter.Release("/src/a.avi", 0));
   ASSERT_TRUE(Pump([&] { return Row("b")->State() == TASK_CONVERTING; }));
   EXPECT_EQ(Order(), "b(2) c(1) a(3)");
-  // The transcoder reports the completion (with both paths) from its own thread; the
-  // queue's notes follow in their order.
-  ASSERT_TRUE(page->WaitForCount(3, 5s, WM_CONVERT_STATUS));
-  std::string queueNotes;
-  int completions = 0;
-  for (const Message& m : page->Messages(WM_CONVERT_STATUS)) {
-    if (m.wParam == 3) {
-      ++completions;
-      EXPECT_EQ(m.text, "/src/a.avi");
-      EXPECT_EQ(m.text2, sandbox.Path("out/a.mp4"));
-    } else {
-      queueNotes += (queueNotes.empty() ? "" : " ") + std::to_string(m.wParam) + ":" + m.text;
-    }
-  }
-  EXPECT_EQ(completions, 1);
-  EXPECT_EQ(queueNotes, "2:/src/b.avi 0:/src/a.avi");
-  page->Clear();
+  // The completion reaches the page once, from the queue, with both paths.
+  EXPECT_EQ(PageNotes(), "2:/src/b.avi converted:/src/a.avi>" + sandbox.Path("out/a.mp4"));
   EXPECT_EQ(Task("a")->VideoPath, sandbox.Path("out/a.mp4"));
 
   ASSERT_TRUE(converter.Release("/src/b.avi", 1));
@@ -263,10 +273,10 @@ TEST_F(ConvertListCoreTest, CancelOrRemoveTaskByState) {
   EXPECT_EQ(queue->CancelOrRemoveTask("done", Source("done")), 0);
   EXPECT_EQ(queue->CancelOrRemoveTask("fail", Source("fail")), 0);
   EXPECT_EQ(queue->CancelOrRemoveTask("nobody", Source("nobody")), 0);
+  EXPECT_EQ(queue->CancelOrRemoveTask("done", Output("done")), 0);
   EXPECT_EQ(queue->CancelOrRemoveTask("wait", Source("wait")), 1);
   EXPECT_EQ(queue->CancelOrRemoveTask("stop", Source("stop")), 1);
-  PumpPending();
-  EXPECT_EQ(Order(), "run(2) done(3) fail(9)");
+  EXPECT_EQ(Order(), "run(2) done(3) fail(9)");  // at once
   EXPECT_EQ(PageNotes(), "4:/src/wait.avi 4:/src/stop.avi");
 
   EXPECT_EQ(queue->CancelOrRemoveTask("run", Source("run")), 1);
@@ -275,11 +285,11 @@ TEST_F(ConvertListCoreTest, CancelOrRemoveTaskByState) {
   EXPECT_FALSE(PathExists(sandbox.Path("out/run.mp4")));  // the partial output went with it
 }
 
-// A removal request that finds its task converting (it started after the request was made)
-// stops the transcoder first instead of destroying a row that is still in use.
-TEST_F(ConvertListCoreTest, RemovalOfAConvertingTaskStopsItFirst) {
+// "取消" on a converting task stops the transcoder first instead of destroying a row that is
+// still in use; the task leaves once the run has reported the stop.
+TEST_F(ConvertListCoreTest, CancelOfAConvertingTaskStopsItFirst) {
   Add("run");
-  queue->OnTaskStatus(4, Id("run"));
+  queue->CancelTask(Id("run"));
   ASSERT_NE(Task("run"), nullptr);  // kept until its transcoder has stopped
   ASSERT_TRUE(Pump([&] { return Task("run") == nullptr; }));
   EXPECT_EQ(PageNotes(), "2:/src/run.avi 4:/src/run.avi");
@@ -356,7 +366,7 @@ TEST_F(ConvertListCoreTest, QueueFileKeepsEveryTaskButCancelledOnesAcrossRuns) {
             std::string::npos);
 
   // The next run gets them back in their order and states, with new identities.
-  ConvertListCore next(self, page, nullptr);
+  ConvertListCore next(self, &page, nullptr);
   next.LoadQueueFile();
   std::string states;
   for (const LISTITEM_ST& t : next.TaskList())
@@ -388,7 +398,7 @@ TEST_F(ConvertListCoreTest, RetryRules) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    queue = std::make_unique<ConvertListCore>(self, page, &host);
+    queue = std::make_unique<ConvertListCore>(self, &page, &host);
     Build(c.before);
     queue->OnTaskCommand(Id(c.task), kRetryCommand);
     EXPECT_EQ(Order(), c.after);
@@ -407,8 +417,7 @@ TEST_F(ConvertListCoreTest, AFailedRunRunsAgainOnRetry) {
   RemoveFile(release);  // it would release the next run at once
   const pid_t firstRun = converter.Pid();
 
-  Row("x")->OnRetryButton();
-  PumpPending();
+  queue->OnTaskCommand(Id("x"), kRetryCommand);
   EXPECT_EQ(Order(), "x(2)");
   ASSERT_TRUE(
       test::WaitFor([&] { return converter.Pid() != firstRun && Row("x")->Progress() == 50; }));
@@ -422,25 +431,21 @@ TEST_F(ConvertListCoreTest, AFailedRunRunsAgainOnRetry) {
 // The share page and the left menu animate while a task converts: the queue says when that
 // starts and when it ends.
 TEST_F(ConvertListCoreTest, TellsThePageWhenConvertingStartsAndEnds) {
-  auto flags = [&] {
-    std::string out;
-    for (const Message& m : page->Messages(WM_CONVERT_ALLDONE)) out += std::to_string(m.wParam);
-    return out;
-  };
+  auto flags = [&] { return page.converting; };
   Add("a");
   Add("b");
-  EXPECT_EQ(flags(), "0");
-  queue->OnTaskStatus(4, Id("b"));
-  EXPECT_EQ(flags(), "0");
+  EXPECT_EQ(flags(), "1");
+  queue->CancelTask(Id("b"));
+  EXPECT_EQ(flags(), "1");
   ASSERT_TRUE(test::WaitFor([&] { return Row("a")->Progress() == 50; }));
   ASSERT_TRUE(WriteFileAtomically(converter.Args().back() + ".release", "0"));
   ASSERT_TRUE(Pump([&] {
     return Row("a")->State() == TASK_DONE && !queue->IsAnyConverting() &&
            Task("a")->VideoPath != Source("a");
   }));
-  EXPECT_EQ(flags(), "01");
+  EXPECT_EQ(flags(), "10");
   queue->ClearFinished();
-  EXPECT_EQ(flags(), "01");
+  EXPECT_EQ(flags(), "10");
 }
 
 // The window that shows the queue is told before a task goes, so it never shows a task that
@@ -457,9 +462,9 @@ TEST_F(ConvertListCoreTest, TheHostIsToldBeforeATaskLeaves) {
     ConvertListCoreTest& test;
     std::vector<std::string> removed;
   } removals(*this);
-  queue = std::make_unique<ConvertListCore>(self, page, &removals);
+  queue = std::make_unique<ConvertListCore>(self, &page, &removals);
   Build("W(1) F(9) A(3) X(4) B(3)");
-  queue->OnTaskStatus(4, Id("W"));
+  queue->CancelTask(Id("W"));
   queue->ClearFinished();
   EXPECT_EQ(removals.removed, (std::vector<std::string>{"W", "A", "X", "B"}));
   EXPECT_EQ(Order(), "F(9)");

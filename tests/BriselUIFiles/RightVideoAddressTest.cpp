@@ -58,7 +58,7 @@ class SharePageLan : public ::testing::Test {
   Service service;
   std::shared_ptr<MessageQueue> messages = std::make_shared<MessageQueue>();
   StatusWindow window;
-  RightVideoCore page{&service, &window, messages};
+  RightVideoCore page{&service, &window, nullptr, messages};
 };
 
 TEST_F(SharePageLan, TwoPhonesThenOneCountsOne) {

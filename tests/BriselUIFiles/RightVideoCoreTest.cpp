@@ -18,6 +18,7 @@
 #include "settings/AppSettings.h"
 #include "support/FakeConverter.h"
 #include "support/LavfiClip.h"
+#include "support/RecordingMainWindow.h"
 #include "support/Sandbox.h"
 
 namespace brisel {
@@ -25,16 +26,14 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// The panel around the library: counts what the library asks of it.
+// The panel around the library: answers the duplicate-name prompt.
 class FakePanel : public VideoWndListHost {
  public:
   int AskDuplicateName(const std::string&) override { return duplicateAnswer; }
-  void ShowConvertedBalloon(const std::string& title) override { balloons.push_back(title); }
   void OnTileCreated(const std::shared_ptr<VideoWndCore>&) override {}
   void RepaintTile(const VIDEOINFO_ST&) override {}
   void RepaintPanel() override {}
   void RedoLayout() override {}
-  std::vector<std::string> balloons;
   int duplicateAnswer = 0;
 };
 
@@ -60,8 +59,8 @@ class ListWindow : public ConvertListHost {
 };
 
 // The share page with its two views, as the page window wires them, and the message loop
-// the windows would run: the conversion list's and the page's posts are handed to their
-// cores on this (the owner) thread.
+// the windows would run: the transcoders' posts to the conversion list and the page's own
+// are handed to their cores on this (the owner) thread.
 class SharePage : public ::testing::Test {
  protected:
   SharePage() {
@@ -136,9 +135,10 @@ class SharePage : public ::testing::Test {
   FakePanel panel;
   FakePageWindow window;
   ListWindow listWindow;
-  RightVideoCore page{&service, &window, pageMessages};
+  test::RecordingMainWindow mainWindow{&service};
+  RightVideoCore page{&service, &window, &mainWindow, pageMessages};
   VideoWndListCore library{&service, &panel, &page};
-  ConvertListCore queue{listMessages, pageMessages, &listWindow};
+  ConvertListCore queue{listMessages, &page, &listWindow};
 };
 
 // The whole path of a conversion with the real converter: the tile's request becomes a task,
@@ -174,7 +174,11 @@ TEST_F(SharePage, AConversionTravelsFromTheTileThroughTheQueueAndBack) {
   EXPECT_FALSE(service.FindShareRecord(SHARE_LIST_ORDINARY, output));
   EXPECT_TRUE(TileOf(output)->HasThumbnail()) << "the converted file gets its own thumbnail";
   EXPECT_EQ(ReadRelationFile(RelationFilePath()), (std::vector<VIDEO_RELATION_ST>{{clip, output}}));
-  EXPECT_EQ(panel.balloons, (std::vector<std::string>{"clip.mp4"}));
+  EXPECT_EQ(mainWindow.Calls("ShowConvertedBalloon"),
+            (std::vector<std::string>{"ShowConvertedBalloon clip.mp4"}));
+  // The left menu's "转码" animated while the task converted.
+  EXPECT_EQ(mainWindow.Calls("SetConverting"),
+            (std::vector<std::string>{"SetConverting 1", "SetConverting 0"}));
 
   // The task went to the finished group and into the queue file with its output.
   ASSERT_EQ(queue.TaskList().size(), 1u);
@@ -216,7 +220,7 @@ TEST_F(SharePage, AFailedConversionLeavesTheVideoIdleAndAddsNothing) {
   ASSERT_TRUE(PumpUntil([&] { return StateOf(unreadable) == VIDEO_IDLE; }, 10s));
 
   EXPECT_EQ(library.EntryCount(), 2u);
-  EXPECT_TRUE(panel.balloons.empty());
+  EXPECT_TRUE(mainWindow.Calls("ShowConvertedBalloon").empty());
   EXPECT_TRUE(ReadRelationFile(RelationFilePath()).empty());
   EXPECT_EQ(service.ShareRecordCount(SHARE_LIST_CONVERTED), 0u);
 
@@ -267,18 +271,44 @@ TEST_F(SharePage, DeletingConvertingAndQueuedVideosEndsTheirTasks) {
   EXPECT_FALSE(page.Shown(IDC_SHARE_CHECK_ALL));
 }
 
-// Both paths of a finished conversion reach the library the right way round, whichever of
-// the transcoder's and the list's messages comes first.
-TEST_F(SharePage, AConvertedStatusGivesTheLibraryTheOutputAsThePath) {
+// A finished conversion reaches the library once, the right way round: the converted file
+// joins with its relation and the balloon, and its source is idle again.
+TEST_F(SharePage, AConvertedFileJoinsTheLibraryAndItsSourceIsIdle) {
   const std::string source = box.WriteFile("videos/a.avi", "x");
+  Add({source});
+  TileOf(source)->SetState(VIDEO_CONVERTING);
   const std::string output = box.WriteFile("out/a.mp4", "y");
-  page.HandleMessage(MakeConvertedStatus(source, output));
-  ASSERT_EQ(library.EntryCount(), 1u);
-  EXPECT_EQ(library.Entries().front().m_strPath, output);
+  page.OnConverted(source, output);
+  ASSERT_EQ(library.EntryCount(), 2u);
+  EXPECT_EQ(library.Entries().back().m_strPath, output);
+  EXPECT_EQ(StateOf(output), VIDEO_CONVERTED);
+  EXPECT_EQ(StateOf(source), VIDEO_IDLE);
   EXPECT_EQ(library.Relations(), (std::vector<VIDEO_RELATION_ST>{{source, output}}));
-  page.HandleMessage(MakeVideoStatus(CONVERT_FINISHED, source));  // no tile: nothing happens
-  EXPECT_EQ(library.EntryCount(), 1u);
-  EXPECT_EQ(panel.balloons, (std::vector<std::string>{"a.mp4"}));
+  EXPECT_EQ(mainWindow.Calls("ShowConvertedBalloon"),
+            (std::vector<std::string>{"ShowConvertedBalloon a.mp4"}));
+}
+
+// Taking a finished task off the conversion list leaves its converted video as it is: still a
+// converted video, which "删除" then takes out of list 2.
+TEST_F(SharePage, CancellingAFinishedTaskKeepsItsConvertedVideo) {
+  const std::string clip = Clip("clip.avi");
+  Add({clip});
+  test::FakeConverter converter(box.Folder(), "ok");
+  Tick(clip);
+  page.OnShareAction(SHARE_ACTION_CONVERT);
+  const std::string output = box.Path("out/clip.mp4");
+  ASSERT_TRUE(PumpUntil([&] { return StateOf(output) == VIDEO_CONVERTED; }));
+  ASSERT_TRUE(Settled());
+  ASSERT_TRUE(service.FindShareRecord(SHARE_LIST_CONVERTED, output));
+
+  queue.CancelTask(queue.TaskList().front().TaskId);
+  EXPECT_TRUE(queue.TaskList().empty());
+  EXPECT_EQ(StateOf(output), VIDEO_CONVERTED);
+  Tick(output);
+  page.OnShareAction(SHARE_ACTION_DELETE);
+  EXPECT_EQ(TileOf(output), nullptr);
+  EXPECT_FALSE(service.FindShareRecord(SHARE_LIST_CONVERTED, output));
+  EXPECT_TRUE(PathExists(output)) << "the file itself stays";
 }
 
 // Which controls each view shows, and how the selection sets Convert, Delete and "全选".
@@ -335,7 +365,7 @@ TEST_F(SharePage, ControlsFollowTheViewTheLibraryAndTheSelection) {
   for (const VIDEOINFO_ST& e : library.Entries()) EXPECT_FALSE(e.m_pTile->Checked());
 
   // A converted video is ticked: it can be deleted, not converted.
-  page.HandleMessage(MakeConvertedStatus(box.Path("videos/w.mp4"), box.WriteFile("out/w.mp4", "")));
+  page.OnConverted(box.Path("videos/w.mp4"), box.WriteFile("out/w.mp4", ""));
   ASSERT_TRUE(Settled());
   for (const VIDEOINFO_ST& e : library.Entries())
     if (e.m_pTile->State() == VIDEO_CONVERTED) e.m_pTile->SetChecked(true);

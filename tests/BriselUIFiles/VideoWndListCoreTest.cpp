@@ -49,6 +49,7 @@ class FakeHost : public VideoWndListHost, public VideoWndListPage {
     return duplicateAnswer;
   }
   void ShowConvertedBalloon(const std::string& title) override { balloons.push_back(title); }
+  void RefreshSelection() override { ++selectionRefreshes; }
   void OnTileCreated(const std::shared_ptr<VideoWndCore>&) override { ++tilesCreated; }
   void RepaintTile(const VIDEOINFO_ST&) override { ++tileRepaints; }
   void RepaintPanel() override { ++panelRepaints; }
@@ -77,6 +78,7 @@ class FakeHost : public VideoWndListHost, public VideoWndListPage {
   std::vector<std::string> findTaskAsked, prompts, balloons;
   std::set<std::string> queued;  // "path|name" of tasks the conversion list holds
   int duplicateAnswer = 0;
+  int selectionRefreshes = 0;
   std::intptr_t cancelAnswer = 1;
   std::function<void()> duringPrompt;
   int tilesCreated = 0, tileRepaints = 0, panelRepaints = 0, layouts = 0;
@@ -235,7 +237,7 @@ TEST_F(VideoLibrary, AdditionRules) {
       filler.push_back("/f/" + std::to_string(i) + ".mp4");
     ASSERT_EQ(list.AddDropped(filler), c.ordinary);
     for (std::size_t i = 0; i < c.converted; ++i)
-      list.OnConversionStatus(CONVERT_COMPLETED, "/c/c" + std::to_string(i) + ".mp4", "/s/x.avi");
+      list.OnConverted("/s/x.avi", "/c/c" + std::to_string(i) + ".mp4");
     const std::size_t before = c.ordinary + c.converted;
     ASSERT_EQ(list.EntryCount(), before);
     host = FakeHost();
@@ -281,7 +283,7 @@ TEST_F(VideoLibrary, OrdinaryVideosStopAtWhatTheShareListHolds) {
   Tile(0).SetChecked(true);
   ASSERT_TRUE(library.SubmitChecked());
   const std::string output = box.WriteFile("appData/converted/p1.mp4", "x");
-  library.OnConversionStatus(CONVERT_COMPLETED, output, picked[1]);
+  library.OnConverted(picked[1], output);
   ASSERT_EQ(library.OrdinaryEntryCount(), 34u);
   host = FakeHost();
   EXPECT_EQ(library.AddDropped({Video("another.mp4")}), 0u);
@@ -430,7 +432,7 @@ TEST_F(SubmitChecked, TheRequestCarriesTheTilesValues) {
 TEST_F(SubmitChecked, VideosThatCannotBeSubmitted) {
   // first: a converted-file state; second: the source of a stored relation; third: queued.
   Tile(0).SetState(VIDEO_CONVERTED);
-  library.OnConversionStatus(3, box.WriteFile("appData/converted/other.mp4", "x"), second);
+  library.OnConverted(second, box.WriteFile("appData/converted/other.mp4", "x"));
   host = FakeHost();
   host.queued.insert(third + "|third.mkv");
   library.SelectionCommand(kSelectionCheckAll);
@@ -464,7 +466,7 @@ TEST_F(SubmitChecked, AnEntryReplacedWhileThePromptRunsIsLeftAlone) {
   // A finished conversion named like the first video arrives during the modal prompt and
   // takes its entry's place.
   host.duringPrompt = [&] {
-    library.OnConversionStatus(3, box.WriteFile("out/first.avi", "x"), "/src/first.avi");
+    library.OnConverted("/src/first.avi", box.WriteFile("out/first.avi", "x"));
   };
   EXPECT_FALSE(library.SubmitChecked());
   EXPECT_TRUE(host.Requests().empty());
@@ -570,20 +572,20 @@ TEST_F(VideoLibrary, ConversionStatusChangesTheFirstMatchingTile) {
   const struct {
     int code;
     int state;
-  } cases[] = {{0, VIDEO_IDLE},      {4, VIDEO_IDLE},       {9, VIDEO_IDLE},
-               {1, VIDEO_QUEUED},    {2, VIDEO_CONVERTING}, {6, VIDEO_INTERRUPTED},
-               {5, VIDEO_CONVERTED}, {7, VIDEO_CONVERTED},  {-1, VIDEO_CONVERTED}};
+  } cases[] = {{4, VIDEO_IDLE},       {9, VIDEO_IDLE},        {1, VIDEO_QUEUED},
+               {2, VIDEO_CONVERTING}, {6, VIDEO_INTERRUPTED}, {0, VIDEO_CONVERTED},
+               {3, VIDEO_CONVERTED},  {5, VIDEO_CONVERTED},   {-1, VIDEO_CONVERTED}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.code);
     for (std::size_t i = 0; i < 3; ++i) Tile(i).SetState(VIDEO_CONVERTED);
     host = FakeHost();
-    library.OnConversionStatus(c.code, path, "");
+    library.OnConversionStatus(c.code, path);
     EXPECT_EQ(Tile(0).State(), c.state);
     EXPECT_EQ(Tile(1).State(), VIDEO_CONVERTED);
     EXPECT_EQ(Tile(2).State(), VIDEO_CONVERTED);
     EXPECT_EQ(host.tileRepaints, c.state == VIDEO_CONVERTED ? 0 : 1);
   }
-  library.OnConversionStatus(1, "/no/such.mp4", "");
+  library.OnConversionStatus(1, "/no/such.mp4");
   EXPECT_EQ(Tile(0).State(), VIDEO_CONVERTED);
 }
 
@@ -594,7 +596,7 @@ TEST_F(VideoLibrary, AFinishedConversionTakesThePlaceOfTheEntryOfItsName) {
   source->SetState(VIDEO_CONVERTING);
   const std::string output = box.WriteFile("appData/converted/clip.mp4", "converted");
   host = FakeHost();
-  library.OnConversionStatus(3, output, clip);
+  library.OnConverted(clip, output);
 
   EXPECT_EQ(TilePaths(), (std::vector<std::string>{a, output, b}));
   EXPECT_EQ(source->State(), VIDEO_IDLE);
@@ -615,7 +617,7 @@ TEST_F(VideoLibrary, AFinishedConversionTakesThePlaceOfTheEntryOfItsName) {
 
   // Another name is appended; the balloon title is cut to 63 characters.
   const std::string longName = std::string(70, 'n') + ".mp4";
-  library.OnConversionStatus(3, "/out/" + longName, a);
+  library.OnConverted(a, "/out/" + longName);
   EXPECT_EQ(library.EntryCount(), 4u);
   EXPECT_EQ(host.balloons.back(), std::string(63, 'n'));
   EXPECT_EQ(Tile(3).State(), VIDEO_MISSING);  // no such file: probed as missing

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "BriselUIFiles/VideoWndListHost.h"
+#include "BriselUIFiles/VideoWndListPage.h"
 
 namespace brisel::test {
 
@@ -16,8 +17,9 @@ struct SilentLibraryHost : VideoWndListHost, VideoWndListPage {
   void ConvertedDeleted(const std::string&) override {}
   void ShowToast(int) override {}
   bool FindTask(const std::string&, const std::string&) override { return false; }
-  int AskDuplicateName(const std::string&) override { return 0; }
   void ShowConvertedBalloon(const std::string&) override {}
+  void RefreshSelection() override {}
+  int AskDuplicateName(const std::string&) override { return 0; }
   void OnTileCreated(const std::shared_ptr<VideoWndCore>&) override {}
   void RepaintTile(const VIDEOINFO_ST&) override {}
   void RepaintPanel() override {}

@@ -73,17 +73,32 @@ void Settle(CRightVideoDlg& page) {
   for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
 }
 
+// What the page asks of the main window: here only its service.
+class PictureMainWindow : public SharePageHost {
+ public:
+  explicit PictureMainWindow(Service* service) : m_pService(service) {}
+  void HandleCloseRequest() override {}
+  void MinimiseMainWindow() override {}
+  void ShowConvertedBalloon(const std::string&) override {}
+  void SetConverting(bool) override {}
+  Service* GetService() override { return m_pService; }
+  MessageTargetRef MainWindowTarget() override { return {}; }
+
+ private:
+  Service* m_pService;
+};
+
 // The page at its place in the window, beside the left menu, as the program shows it.
 class PageWindow {
  public:
-  PageWindow(Service* service) {
+  PageWindow(Service* service) : m_host(service) {
     m_window.setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     m_window.setFixedSize(972, 630);
     m_window.move(200, 150);
     m_menu = new CLeftMenuDlg({}, &m_window);
     m_menu->resize(160, 630);
     m_menu->LayoutItems();
-    m_page = new CRightVideoDlg(service, {}, &m_window);
+    m_page = new CRightVideoDlg(&m_host, &m_window);
     m_page->move(160, 0);
     m_window.show();
   }
@@ -106,6 +121,7 @@ class PageWindow {
   }
 
  private:
+  PictureMainWindow m_host;
   QWidget m_window;
   CLeftMenuDlg* m_menu = nullptr;
   CRightVideoDlg* m_page = nullptr;
@@ -175,9 +191,9 @@ void RenderSharePageViews() {
     page.LoadFromCatalogue();
     Settle(page);
     const std::string videos = folder + "/videos/";
-    page.Core().HandleMessage(MakeVideoStatus(CONVERT_STARTED, videos + "城市夜景延时.mp4"));
-    page.Core().HandleMessage(MakeVideoStatus(CONVERT_QUEUED, videos + "山顶.mp4"));
-    page.Core().HandleMessage(MakeVideoStatus(CONVERT_QUEUED, videos + "婚礼现场.wmv"));
+    page.Core().OnTaskStateChanged(CONVERT_STARTED, videos + "城市夜景延时.mp4");
+    page.Core().OnTaskStateChanged(CONVERT_QUEUED, videos + "山顶.mp4");
+    page.Core().OnTaskStateChanged(CONVERT_QUEUED, videos + "婚礼现场.wmv");
     Settle(page);
     gallery::Save(full.Picture(), "share-12-videos");
 

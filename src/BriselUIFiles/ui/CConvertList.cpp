@@ -13,11 +13,10 @@
 
 namespace brisel {
 
-CConvertList::CConvertList(MessageTargetRef page, QWidget* parent) : QWidget(parent) {
+CConvertList::CConvertList(ConvertListPage* page, QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("ConvertList"));
   setFocusPolicy(Qt::ClickFocus);
-  m_pCore = std::make_unique<ConvertListCore>(Target(), std::move(page),
-                                              static_cast<ConvertListHost*>(this));
+  m_pCore = std::make_unique<ConvertListCore>(Target(), page, static_cast<ConvertListHost*>(this));
   m_pCore->SetClientHeight(height());
 
   m_pScrollBar = new QScrollBar(Qt::Vertical, this);
@@ -86,6 +85,25 @@ void CConvertList::OnMessage(const Message& message) {
   KeepTimerRunning();
 }
 
+void CConvertList::OnRowButton(const std::string& taskId, int button) {
+  switch (button) {
+    case IDC_ROW_CANCEL:
+      // Later, not inside the click: removing the task destroys the row whose button is
+      // still handling it. The context object drops the call if the list goes first.
+      QMetaObject::invokeMethod(
+          this, [this, taskId] { m_pCore->CancelTask(taskId); }, Qt::QueuedConnection);
+      break;
+    case IDC_ROW_PIN:
+      m_pCore->OnTaskCommand(taskId, kMoveToTopCommand);
+      break;
+    case IDC_ROW_RETRY:
+      m_pCore->OnTaskCommand(taskId, kRetryCommand);
+      break;
+    default:
+      break;
+  }
+}
+
 void CConvertList::OnRelayout() {
   for (const LISTITEM_ST& t : m_pCore->TaskList()) {
     if (m_rows.count(t.TaskId) == 0) m_rows[t.TaskId] = new CConvertListItemDlg(t.Row.get(), this);
@@ -100,8 +118,8 @@ void CConvertList::OnTaskRemoving(const std::string& taskId) {
   auto it = m_rows.find(taskId);
   if (it == m_rows.end()) return;
   // At once, not later: the task core the row shows is destroyed when this returns. Removals
-  // come from the queue's handlers, never from inside the row's own event handlers (its
-  // buttons only post), so nothing of the row is on the stack here.
+  // never come from inside the row's own event handlers (its "取消" is handled after the
+  // click), so nothing of the row is on the stack here.
   delete it->second;
   m_rows.erase(it);
 }

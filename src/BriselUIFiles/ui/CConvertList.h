@@ -28,11 +28,11 @@ class CConvertListItemDlg;
 // at unscrolled y is shown at y − (position − 1). The position is kept across every change
 // of the queue, within the new range.
 //
-// The queue posts its own messages (the transcoders' WM_CONVERT_STATUS, the rows'
-// WM_TASK_COMMAND) to this window, which hands them to the queue on the UI thread; what the
-// queue tells the share page goes to `page`. Rows are created at the layout after their task
-// was added and destroyed when the queue announces the task's removal. While a task
-// converts, a timer copies its progress into its row. UI thread only.
+// The transcoders post how their runs ended (WM_CONVERT_STATUS) to this window, which hands
+// them to the queue on the UI thread; what the queue tells the share page goes to `page`.
+// Rows are created at the layout after their task was added and destroyed when the queue
+// announces the task's removal; their buttons call the queue. While a task converts, a timer
+// copies its progress into its row. UI thread only.
 class CConvertList : public QWidget, public MessageReceiver, private ConvertListHost {
   Q_OBJECT
 
@@ -41,7 +41,8 @@ class CConvertList : public QWidget, public MessageReceiver, private ConvertList
   static constexpr int kProgressIntervalMs = 200;
   static constexpr QRgb kBackground = 0xFFF2F3F3;
 
-  explicit CConvertList(MessageTargetRef page, QWidget* parent = nullptr);
+  // `page` (may be null) must outlive the list.
+  explicit CConvertList(ConvertListPage* page, QWidget* parent = nullptr);
   ~CConvertList() override;
 
   ConvertListCore& Core() { return *m_pCore; }
@@ -64,6 +65,9 @@ class CConvertList : public QWidget, public MessageReceiver, private ConvertList
   CConvertListItemDlg* Row(const std::string& taskId) const;
   // Where the rows go: the list's width less a shown scroll bar.
   int ClientWidth() const;
+
+  // The buttons of a task's row: "取消", "置顶" and "重新转码".
+  void OnRowButton(const std::string& taskId, int button);
 
  protected:
   void OnMessage(const Message& message) override;

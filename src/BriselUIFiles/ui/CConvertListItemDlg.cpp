@@ -7,6 +7,7 @@
 #include <QWheelEvent>
 
 #include "BriselUIFiles/ConvertListItemCore.h"
+#include "BriselUIFiles/ui/CConvertList.h"
 #include "toolkit/CKbcButton.h"
 #include "toolkit/CMyProgressBar.h"
 #include "toolkit/SkinPainting.h"
@@ -14,7 +15,7 @@
 
 namespace brisel {
 
-CConvertListItemDlg::CConvertListItemDlg(ConvertListItemCore* task, QWidget* list)
+CConvertListItemDlg::CConvertListItemDlg(ConvertListItemCore* task, CConvertList* list)
     : QWidget(list), m_pTask(task), m_pList(list) {
   setObjectName(QStringLiteral("ConvertListItemDlg"));
   setMouseTracking(true);
@@ -202,20 +203,9 @@ void CConvertListItemDlg::wheelEvent(QWheelEvent* event) {
 }
 
 void CConvertListItemDlg::OnButton(int id) {
-  switch (id) {
-    case IDC_ROW_CANCEL:
-      m_pTask->OnCancelButton();
-      break;
-    case IDC_ROW_PIN:
-      m_pTask->OnPinButton();
-      m_pPin->hide();
-      break;
-    case IDC_ROW_RETRY:
-      m_pTask->OnRetryButton();
-      break;
-    default:
-      break;
-  }
+  // The pin goes at once: the task moves where the pointer no longer is.
+  if (id == IDC_ROW_PIN) m_pPin->hide();
+  if (m_pList) m_pList->OnRowButton(TaskId(), id);
 }
 
 }  // namespace brisel

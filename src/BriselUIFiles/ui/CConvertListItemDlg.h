@@ -8,6 +8,7 @@
 
 namespace brisel {
 
+class CConvertList;
 class CKbcButton;
 class CMyProgressBar;
 class ConvertListItemCore;
@@ -33,7 +34,7 @@ enum ConvertRowControl : int {
 //
 // The transcoder thread writes the task's state and progress; the row reads them only in
 // SyncFromTask (the list's timer, and after every change of the queue), so nobody waits for
-// anybody. The buttons post to the queue and never change it directly. UI thread only.
+// anybody. The buttons go to the list (CConvertList::OnRowButton). UI thread only.
 class CConvertListItemDlg : public QWidget {
   Q_OBJECT
 
@@ -64,9 +65,9 @@ class CConvertListItemDlg : public QWidget {
   static constexpr QRgb kCancelledText = 0xFFAAAAAA;
   static constexpr QRgb kFailedText = 0xFFF4564E;
 
-  // `list` is the conversion list window: it gets the keyboard focus when the row is clicked,
-  // so that the wheel scrolls it.
-  CConvertListItemDlg(ConvertListItemCore* task, QWidget* list);
+  // `list` is the conversion list window: it hears the row's buttons, and it gets the
+  // keyboard focus when the row is clicked, so that the wheel scrolls it.
+  CConvertListItemDlg(ConvertListItemCore* task, CConvertList* list);
 
   ConvertListItemCore* Task() const { return m_pTask; }
   const std::string& TaskId() const;
@@ -96,7 +97,7 @@ class CConvertListItemDlg : public QWidget {
   bool Painted() const;
 
   ConvertListItemCore* const m_pTask;
-  QWidget* const m_pList;
+  CConvertList* const m_pList;
   QImage m_thumb, m_noVideo, m_converted, m_error, m_tip;
   CMyProgressBar* m_pProgress = nullptr;
   CKbcButton* m_pCancel = nullptr;

@@ -8,7 +8,6 @@
 #include "BriselUIFiles/Transcoder.h"
 #include "BriselUIFiles/VideoWndListCore.h"
 #include "BriselUIFiles/ui/CConvertList.h"
-#include "BriselUIFiles/ui/VideoWndDlg.h"
 #include "BriselUIFiles/ui/VideoWndList.h"
 #include "platform/ShellOpen.h"
 #include "settings/AppSettings.h"
@@ -108,8 +107,8 @@ void CRightVideoDlg::SetFolderDialogForTesting(FolderDialog dialog) {
   g_folderDialog = std::move(dialog);
 }
 
-CRightVideoDlg::CRightVideoDlg(Service* service, MessageTargetRef mainWindow, QWidget* parent)
-    : QWidget(parent), m_core(service, this, Target()) {
+CRightVideoDlg::CRightVideoDlg(SharePageHost* host, QWidget* parent)
+    : QWidget(parent), m_pHost(host), m_core(host->GetService(), this, host, Target()) {
   setObjectName(QStringLiteral("RightVideoDlg"));
   setAttribute(Qt::WA_OpaquePaintEvent);
   setFocusPolicy(Qt::ClickFocus);
@@ -122,14 +121,12 @@ CRightVideoDlg::CRightVideoDlg(Service* service, MessageTargetRef mainWindow, QW
   CreateButtons();
 
   const QRect view = ViewRect();
-  m_pSettings = new CSetContentDlg(mainWindow, this);
+  m_pSettings = new CSetContentDlg(host->MainWindowTarget(), this);
   m_pSettings->setGeometry(view);
-  m_pConvertList = new CConvertList(Target(), this);
+  m_pConvertList = new CConvertList(&m_core, this);
   m_pConvertList->setGeometry(view);
-  m_pConvertList->LoadQueueFile();
-  m_pVideoList = new CVideoWndList(service, &m_core, Target(), this);
+  m_pVideoList = new CVideoWndList(host->GetService(), &m_core, this);
   m_pVideoList->setGeometry(view);
-  m_pVideoList->SetChangedHandler([this] { m_core.RefreshSelection(); });
   m_pToast = new CMsgBoxDlg(this);
   m_pAddressMenu = new CMenuDlg(MENU_ADDRESSES, Target(), this);
   QStringList addresses;
@@ -145,8 +142,9 @@ CRightVideoDlg::CRightVideoDlg(Service* service, MessageTargetRef mainWindow, QW
 
 CRightVideoDlg::~CRightVideoDlg() {
   Shutdown();
-  // The queue file keeps what finished during this run.
-  m_pConvertList->Core().SaveQueueFile();
+  // The queue file keeps what finished during this run; a page that never read it leaves it
+  // alone.
+  if (m_bQueueLoaded) m_pConvertList->Core().SaveQueueFile();
   // The views go before the core they route through.
   delete m_pVideoList;
   delete m_pConvertList;
@@ -158,10 +156,6 @@ void CRightVideoDlg::Shutdown() {
   m_bShutDown = true;
   m_core.Shutdown();
   m_pVideoList->Core().Shutdown();
-}
-
-void CRightVideoDlg::SetBalloonHandler(std::function<void(const std::string&)> handler) {
-  m_pVideoList->SetBalloonHandler(std::move(handler));
 }
 
 ConvertListCore& CRightVideoDlg::ConvertList() { return m_pConvertList->Core(); }
@@ -201,6 +195,10 @@ void CRightVideoDlg::CreateButtons() {
 void CRightVideoDlg::LoadFromCatalogue() {
   m_pVideoList->Core().LoadFromCatalogue();
   m_pVideoList->RelayoutKeepingScroll();
+  // The queue after the grid: the queue tells the page of the tasks it reloads as
+  // interrupted, and their videos must be there to show it.
+  m_pConvertList->LoadQueueFile();
+  m_bQueueLoaded = true;
   m_core.RefreshSelection();
 }
 
@@ -233,19 +231,16 @@ void CRightVideoDlg::ShowToast(int kind) {
 
 void CRightVideoDlg::AddFromDialog() { m_pVideoList->AddFromDialog(); }
 
-void CRightVideoDlg::OnMessage(const Message& message) {
-  if (message.id == WM_LBUTTONUP && message.wParam == kTileClickParam) {
-    m_core.RefreshSelection();
-    return;
-  }
-  m_core.HandleMessage(message);
-}
+void CRightVideoDlg::OnMessage(const Message& message) { m_core.HandleMessage(message); }
 
 // ---------------------------------------------------------------------------------------------
 // Buttons
 
 void CRightVideoDlg::OnButton(int id) {
   switch (id) {
+    // Posted to the page itself, not run here: adding opens the file dialog and converting
+    // may ask about a duplicate name, and neither modal dialog should run inside the
+    // button's click.
     case IDC_SHARE_ADD:
       PostTo(Target(), Message(WM_SHARE_ACTION, SHARE_ACTION_ADD));
       break;
@@ -253,20 +248,13 @@ void CRightVideoDlg::OnButton(int id) {
       PostTo(Target(), Message(WM_SHARE_ACTION, SHARE_ACTION_CONVERT));
       break;
     case IDC_SHARE_DELETE:
-      PostTo(Target(), Message(WM_SHARE_ACTION, SHARE_ACTION_DELETE));
+      m_core.OnShareAction(SHARE_ACTION_DELETE);
       break;
     case IDC_SHARE_MINIMISE:
-      if (m_onMinimise)
-        m_onMinimise();
-      else
-        window()->showMinimized();
+      m_pHost->MinimiseMainWindow();
       break;
     case IDC_SHARE_CLOSE:
-      if (m_onClose) {
-        m_onClose();
-      } else {
-        window()->close();
-      }
+      m_pHost->HandleCloseRequest();
       break;
     case IDC_SHARE_CHANGE_FOLDER:
       ChooseFolder();

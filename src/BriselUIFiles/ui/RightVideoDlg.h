@@ -10,6 +10,7 @@
 #include <string>
 
 #include "BriselUIFiles/RightVideoCore.h"
+#include "BriselUIFiles/SharePageHost.h"
 #include "toolkit/MessageReceiver.h"
 #include "toolkit/WindowDrag.h"
 
@@ -31,9 +32,10 @@ class Service;
 // views. UI thread only.
 //
 // What the main window uses: LoadFromCatalogue once after creating it, SelectView for the
-// left menu's choices, the close and balloon handlers, Core() for the quit sequence and the
-// update flow (IsAnyConverting, StopAll, PrepareQuit, RaiseClosingFlags), and Shutdown before
-// the LAN service is destroyed.
+// left menu's choices, Core() for the quit sequence and the update flow (IsAnyConverting,
+// StopAll, PrepareQuit, RaiseClosingFlags), and Shutdown before the LAN service is destroyed.
+// What the page needs of the main window (its close and minimise buttons, the balloon of a
+// finished conversion, the left menu's animation) is `host`.
 class CRightVideoDlg : public QWidget, public MessageReceiver, public RightVideoHost {
   Q_OBJECT
 
@@ -47,23 +49,15 @@ class CRightVideoDlg : public QWidget, public MessageReceiver, public RightVideo
   static inline const QRect kCountText{QPoint(kWidth - 333, 19), QPoint(kWidth - 214, 33)};
   static inline const QRect kFolderIcon{350, kHeight - 36, 24, 24};
 
-  // `service` (may be null) must outlive the page or its Shutdown; `mainWindow` receives the
-  // settings page's messages.
-  CRightVideoDlg(Service* service, MessageTargetRef mainWindow, QWidget* parent);
+  // `host` (the main window) must outlive the page; its service (may be null) must outlive
+  // the page or its Shutdown.
+  CRightVideoDlg(SharePageHost* host, QWidget* parent);
   ~CRightVideoDlg() override;
 
-  // Fills the video grid from the share catalogue (once, at start-up).
+  // Fills the video grid from the share catalogue, then the conversion list from its queue
+  // file (once, at start-up).
   void LoadFromCatalogue();
   void SelectView(int view) { m_core.SelectView(view); }
-
-  // The close button runs this (the main window's close handling); without one it closes
-  // the window.
-  void SetCloseHandler(std::function<void()> handler) { m_onClose = std::move(handler); }
-  // The minimise button runs this (the main window's minimise); without one it minimises
-  // the top-level window.
-  void SetMinimiseHandler(std::function<void()> handler) { m_onMinimise = std::move(handler); }
-  // The tray balloon of a finished conversion (its title: the file's name).
-  void SetBalloonHandler(std::function<void(const std::string&)> handler);
 
   // Before the service goes: the page's threads end, the grid's probes end. Idempotent.
   void Shutdown();
@@ -107,6 +101,7 @@ class CRightVideoDlg : public QWidget, public MessageReceiver, public RightVideo
   void PaintStatus(QPainter& painter);
   QRect ViewRect() const;
 
+  SharePageHost* const m_pHost;
   RightVideoCore m_core;
   std::map<int, CKbcButton*> m_buttons;
   CSetContentDlg* m_pSettings = nullptr;
@@ -118,9 +113,8 @@ class CRightVideoDlg : public QWidget, public MessageReceiver, public RightVideo
   bool m_bBoxHover = false, m_bBoxPressed = false;
   bool m_bFolderHover = false, m_bFolderPressed = false;
   bool m_bShutDown = false;
+  bool m_bQueueLoaded = false;
   WindowDrag m_drag;
-  std::function<void()> m_onClose;
-  std::function<void()> m_onMinimise;
 };
 
 }  // namespace brisel

@@ -5,6 +5,7 @@
 #include <QPainter>
 
 #include "BriselUIFiles/VideoWndCore.h"
+#include "BriselUIFiles/VideoWndListPage.h"
 #include "toolkit/CGIFImage.h"
 #include "toolkit/SkinPainting.h"
 #include "toolkit/SkinResources.h"
@@ -24,9 +25,9 @@ constexpr int kShortenedBase = 9;
 
 }  // namespace
 
-CVideoWndDlg::CVideoWndDlg(std::shared_ptr<VideoWndCore> tile, MessageTargetRef page,
+CVideoWndDlg::CVideoWndDlg(std::shared_ptr<VideoWndCore> tile, VideoWndListPage* page,
                            QWidget* panel)
-    : QWidget(panel), m_pTile(std::move(tile)), m_page(std::move(page)) {
+    : QWidget(panel), m_pTile(std::move(tile)), m_pPage(page) {
   setObjectName(QStringLiteral("VideoWndDlg"));
   setAttribute(Qt::WA_OpaquePaintEvent);
   setFixedSize(kWidth, kHeight);
@@ -122,7 +123,7 @@ void CVideoWndDlg::mouseReleaseEvent(QMouseEvent* event) {
   }
   m_pTile->SetChecked(!m_pTile->Checked());
   update();
-  PostTo(m_page, Message(WM_LBUTTONUP, kTileClickParam, 0));
+  m_pPage->RefreshSelection();
   if (QWidget* page = parentWidget() ? parentWidget()->parentWidget() : nullptr) page->setFocus();
 }
 

@@ -13,16 +13,14 @@ namespace brisel {
 
 class CGIFImage;
 class VideoWndCore;
-
-// The click a tile reports to the share page: WM_LBUTTONUP with this wParam.
-inline constexpr int kTileClickParam = 2000;
+class VideoWndListPage;
 
 // One video's tile in the grid (144 x 116): its thumbnail (or the placeholder), the badge of
 // its state, the check box and the shortened name. It shows what its VideoWndCore holds; the
 // core's probe and thumbnail threads only post WM_TILE_REPAINT here, and the picture they
-// wrote is loaded on the UI thread. A click on a ready tile toggles the tick and posts
-// WM_LBUTTONUP (wParam 2000) to the share page; clicks before the probe has finished do
-// nothing. UI thread only.
+// wrote is loaded on the UI thread. A click on a ready tile toggles the tick and tells the
+// share page (RefreshSelection); clicks before the probe has finished do nothing. UI thread
+// only.
 class CVideoWndDlg : public QWidget, public MessageReceiver {
   Q_OBJECT
 
@@ -34,9 +32,9 @@ class CVideoWndDlg : public QWidget, public MessageReceiver {
   static inline const QRect kNameRect{QPoint(24, 91), QPoint(142, 104)};  // (24, 91)-(143, 105)
   static constexpr int kAnimationId = 1055;
 
-  // Created hidden and disabled; the grid's layout shows and enables it. `page` receives the
-  // clicks.
-  CVideoWndDlg(std::shared_ptr<VideoWndCore> tile, MessageTargetRef page, QWidget* panel);
+  // Created hidden and disabled; the grid's layout shows and enables it. `page` (the share
+  // page's core, which outlives the tile) hears the clicks.
+  CVideoWndDlg(std::shared_ptr<VideoWndCore> tile, VideoWndListPage* page, QWidget* panel);
   ~CVideoWndDlg() override;
 
   const std::shared_ptr<VideoWndCore>& Tile() const { return m_pTile; }
@@ -63,7 +61,7 @@ class CVideoWndDlg : public QWidget, public MessageReceiver {
   void LoadThumbnail();
 
   std::shared_ptr<VideoWndCore> m_pTile;
-  MessageTargetRef m_page;
+  VideoWndListPage* const m_pPage;
   QImage m_placeholder, m_check, m_converted, m_waiting;
   QImage m_thumbnail;
   CGIFImage* m_pAnimation = nullptr;

@@ -71,9 +71,8 @@ QString CVideoWndList::FileDialogFolder() {
   return QDir::homePath();
 }
 
-CVideoWndList::CVideoWndList(Service* service, VideoWndListPage* page, MessageTargetRef pageWindow,
-                             QWidget* parent)
-    : QWidget(parent), m_pageWindow(std::move(pageWindow)) {
+CVideoWndList::CVideoWndList(Service* service, VideoWndListPage* page, QWidget* parent)
+    : QWidget(parent), m_pPage(page) {
   setObjectName(QStringLiteral("VideoWndList"));
   setAttribute(Qt::WA_OpaquePaintEvent);
   setAcceptDrops(true);
@@ -94,7 +93,7 @@ CVideoWndList::CVideoWndList(Service* service, VideoWndListPage* page, MessageTa
   m_pAddButton->SetHandCursor(HandCursor());
   connect(m_pAddButton, &CKbcButton::Clicked, this, [this] {
     AddFromDialog();
-    Changed();
+    m_pPage->RefreshSelection();
   });
   m_hint = LoadSkinImage(SkinPath("Comm\\Add.png"));
   m_pCore->LoadRelations();
@@ -236,7 +235,7 @@ void CVideoWndList::dropEvent(QDropEvent* event) {
 
 void CVideoWndList::AddDropped(const QStringList& paths) {
   m_pCore->AddDropped(ToPaths(paths));
-  Changed();
+  m_pPage->RefreshSelection();
 }
 
 void CVideoWndList::AddFromDialog() {
@@ -245,10 +244,6 @@ void CVideoWndList::AddFromDialog() {
   const QStringList files = g_fileDialog ? g_fileDialog(this) : RunFileDialog(this);
   if (!files.isEmpty()) g_lastFolder = QFileInfo(files.front()).absolutePath();
   m_pCore->AddFromDialog(ToPaths(files));
-}
-
-void CVideoWndList::Changed() {
-  if (m_onChanged) m_onChanged();
 }
 
 void CVideoWndList::paintEvent(QPaintEvent*) {
@@ -267,12 +262,8 @@ int CVideoWndList::AskDuplicateName(const std::string& shownName) {
   return prompt.GetNotifyResult();
 }
 
-void CVideoWndList::ShowConvertedBalloon(const std::string& title) {
-  if (m_onBalloon) m_onBalloon(title);
-}
-
 void CVideoWndList::OnTileCreated(const std::shared_ptr<VideoWndCore>& tile) {
-  m_windows[tile.get()] = new CVideoWndDlg(tile, m_pageWindow, this);
+  m_windows[tile.get()] = new CVideoWndDlg(tile, m_pPage, this);
 }
 
 void CVideoWndList::RepaintTile(const VIDEOINFO_ST& entry) {

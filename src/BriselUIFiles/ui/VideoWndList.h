@@ -35,10 +35,10 @@ class CVideoWndList : public QWidget, public VideoWndListHost {
   static constexpr int kColumns = 5;
   static constexpr int kLineStep = 25;  // pixels per scroll line and per wheel message
 
-  // `page` routes the library's requests (the share page's core); `pageWindow` receives the
-  // tiles' clicks. The catalogue (`service`, may be null) must outlive the panel.
-  CVideoWndList(Service* service, VideoWndListPage* page, MessageTargetRef pageWindow,
-                QWidget* parent);
+  // `page` (the share page's core) routes the library's requests and hears the changes made
+  // through the panel and its tiles. The catalogue (`service`, may be null) and `page` must
+  // outlive the panel.
+  CVideoWndList(Service* service, VideoWndListPage* page, QWidget* parent);
   ~CVideoWndList() override;
 
   VideoWndListCore& Core() { return *m_pCore; }
@@ -77,16 +77,9 @@ class CVideoWndList : public QWidget, public VideoWndListHost {
   // Where the file dialog opens: the folder of the files last picked in this run, else the
   // user's videos folder, else the home folder.
   static QString FileDialogFolder();
-  // The library changed through the panel itself (its add button, a drop).
-  void SetChangedHandler(std::function<void()> handler) { m_onChanged = std::move(handler); }
-  // Where the tray balloon of a finished conversion goes.
-  void SetBalloonHandler(std::function<void(const std::string&)> handler) {
-    m_onBalloon = std::move(handler);
-  }
 
   // VideoWndListHost
   int AskDuplicateName(const std::string& shownName) override;
-  void ShowConvertedBalloon(const std::string& title) override;
   void OnTileCreated(const std::shared_ptr<VideoWndCore>& tile) override;
   void RepaintTile(const VIDEOINFO_ST& entry) override;
   void RepaintPanel() override;
@@ -104,9 +97,8 @@ class CVideoWndList : public QWidget, public VideoWndListHost {
  private:
   int ClientWidth() const;
   void PlaceTiles();
-  void Changed();
 
-  MessageTargetRef m_pageWindow;
+  VideoWndListPage* const m_pPage;
   std::unique_ptr<VideoWndListCore> m_pCore;
   std::map<const VideoWndCore*, CVideoWndDlg*> m_windows;
   QScrollBar* m_pScrollBar = nullptr;
@@ -115,8 +107,6 @@ class CVideoWndList : public QWidget, public VideoWndListHost {
   QRect m_rcHint;
   int m_nScrollPos = 1;
   bool m_bInScroll = false;
-  std::function<void()> m_onChanged;
-  std::function<void(const std::string&)> m_onBalloon;
 };
 
 }  // namespace brisel

@@ -4,8 +4,8 @@
 
 #include <memory>
 
+#include "BriselUIFiles/SharePageHost.h"
 #include "app/BriselVRClientCore.h"
-#include "app/SharePageHost.h"
 #include "toolkit/MessageReceiver.h"
 #include "toolkit/ShadowSet.h"
 #include "toolkit/WindowDrag.h"

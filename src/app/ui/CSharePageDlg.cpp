@@ -1,14 +1,8 @@
 #include "app/ui/CSharePageDlg.h"
 
-#include "app/SharePageHost.h"
-
 namespace brisel {
 
-CSharePageDlg::CSharePageDlg(SharePageHost* host, QWidget* parent)
-    : CRightVideoDlg(host->GetService(), host->MainWindowTarget(), parent), m_pHost(host) {
-  SetCloseHandler([host] { host->HandleCloseRequest(); });
-  SetMinimiseHandler([host] { host->MinimiseMainWindow(); });
-  SetBalloonHandler([host](const std::string& title) { host->ShowConvertedBalloon(title); });
+CSharePageDlg::CSharePageDlg(SharePageHost* host, QWidget* parent) : CRightVideoDlg(host, parent) {
   LoadFromCatalogue();
 }
 
@@ -30,15 +24,6 @@ void CSharePageDlg::ShutdownPages() {
   // A conversion still running at this point ends as interrupted and stays in the queue.
   if (Core().IsAnyConverting()) Core().StopAll(true);
   Shutdown();
-}
-
-void CSharePageDlg::OnMessage(const Message& message) {
-  if (message.id == WM_CONVERT_ALLDONE) {
-    // wParam 0: a task converts now; 1: none does any more.
-    m_pHost->SetConverting(message.wParam == 0);
-    return;
-  }
-  CRightVideoDlg::OnMessage(message);
 }
 
 }  // namespace brisel

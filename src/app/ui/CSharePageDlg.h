@@ -5,8 +5,6 @@
 
 namespace brisel {
 
-class SharePageHost;
-
 // The share page as the main window sees it: CRightVideoDlg behind the main window's
 // SharePage seam. Its close and minimise buttons, the finished-conversion balloon and the
 // "转码" animation go to the host. UI thread only.
@@ -26,12 +24,6 @@ class CSharePageDlg : public CRightVideoDlg, public SharePage {
   void RestartMonitor() override;
   void ShowToast(int kind) override { CRightVideoDlg::ShowToast(kind); }
   void ShutdownPages() override;
-
- protected:
-  void OnMessage(const Message& message) override;
-
- private:
-  SharePageHost* m_pHost;
 };
 
 }  // namespace brisel

@@ -17,7 +17,7 @@
 #include "platform/FileSystem.h"
 #include "settings/AppSettings.h"
 #include "support/FakeConverter.h"
-#include "support/RecordingTarget.h"
+#include "support/RecordingConvertPage.h"
 #include "support/Sandbox.h"
 
 namespace brisel::test {
@@ -36,7 +36,7 @@ class ConvertListUi : public ::testing::Test {
     theSettings->m_strConvertPath = sandbox.Path("out");
     EXPECT_TRUE(CreateDirectories(sandbox.Path("out")));
     window.setGeometry(100, 100, 808, kListHeight);
-    list = new CConvertList(page, &window);
+    list = new CConvertList(&page, &window);
     list->setGeometry(0, 0, 808, kListHeight);
     window.show();
   }
@@ -96,7 +96,7 @@ class ConvertListUi : public ::testing::Test {
 
   Sandbox sandbox;
   FakeConverter converter{sandbox.Folder(), "hold"};
-  std::shared_ptr<RecordingTarget> page = RecordingTarget::Create();
+  RecordingConvertPage page;
   QWidget window;
   CConvertList* list = nullptr;  // owned by the window
 };

@@ -7,17 +7,19 @@
 #include <sys/stat.h>
 
 #include "BriselUIFiles/ConvertListCore.h"
+#include "BriselUIFiles/QueueFile.h"
 #include "BriselUIFiles/VideoWndCore.h"
 #include "BriselUIFiles/VideoWndListCore.h"
 #include "BriselUIFiles/ui/CConvertList.h"
 #include "BriselUIFiles/ui/VideoWndDlg.h"
 #include "BriselUIFiles/ui/VideoWndList.h"
+#include "ConService/Service.h"
 #include "platform/NetworkAdapters.h"
 #include "platform/Notifications.h"
 #include "platform/ShellOpen.h"
 #include "settings/AppSettings.h"
 #include "settings/ProgramValues.h"
-#include "support/RecordingTarget.h"
+#include "support/RecordingMainWindow.h"
 #include "support/ui/SkinSandbox.h"
 #include "support/ui/UiEvents.h"
 #include "toolkit/CKbcButton.h"
@@ -47,7 +49,7 @@ class CRightVideoDlgTest : public ::testing::Test {
     SetServiceIp("192.168.1.23");
     SetAdapterSourceForTesting([this] { return Adapters(addresses); });
     main.resize(972, 630);
-    page = new CRightVideoDlg(nullptr, mainTarget, &main);
+    page = new CRightVideoDlg(&mainWindow, &main);
     page->move(160, 0);
     page->LoadFromCatalogue();
     main.show();
@@ -68,7 +70,7 @@ class CRightVideoDlgTest : public ::testing::Test {
 
   test::SkinSandbox box;
   std::vector<std::string> addresses = {"192.168.1.23"};
-  std::shared_ptr<test::RecordingTarget> mainTarget = test::RecordingTarget::Create();
+  test::RecordingMainWindow mainWindow;
   QWidget main;
   CRightVideoDlg* page = nullptr;
 };
@@ -247,11 +249,31 @@ TEST_F(CRightVideoDlgTest, ToastsAndRefusedAdditionsShowTheToastOnTop) {
   EXPECT_TRUE(page->Toast()->IsTimerActive(CMsgBoxDlg::TIMER_FADE_IN));
 }
 
-TEST_F(CRightVideoDlgTest, TheCloseButtonRunsTheCloseHandling) {
-  int closes = 0;
-  page->SetCloseHandler([&] { ++closes; });
+// At start-up a task the last run left converting comes back interrupted, and the video it
+// converts shows that in the grid.
+TEST_F(CRightVideoDlgTest, ATaskLeftConvertingComesBackInterruptedOnItsVideo) {
+  const std::string video = Video("clip.mp4");
+  Service service;
+  ASSERT_EQ(service.AddShareRecord(video, SHARE_LIST_ORDINARY), SHARE_ADD_OK);
+  ASSERT_TRUE(WriteQueueFile(
+      QueueFilePath(),
+      {{{"clip.mp4", video, "5242880", "", "4000", "1280", "720"}, TASK_CONVERTING}}));
+  test::RecordingMainWindow restarted(&service);
+  CRightVideoDlg again(&restarted, &main);
+  again.LoadFromCatalogue();
+  ASSERT_EQ(again.ConvertList().TaskList().size(), 1u);
+  EXPECT_EQ(again.ConvertList().TaskList().front().Row->State(), TASK_INTERRUPTED);
+  ASSERT_EQ(again.VideoList()->Core().EntryCount(), 1u);
+  EXPECT_EQ(again.VideoList()->Core().Entries().front().m_pTile->State(), VIDEO_INTERRUPTED);
+  again.Shutdown();
+}
+
+// The close and minimise buttons are the main window's to handle.
+TEST_F(CRightVideoDlgTest, CloseAndMinimiseGoToTheMainWindow) {
   Press(IDC_SHARE_CLOSE);
-  EXPECT_EQ(closes, 1);
+  Press(IDC_SHARE_MINIMISE);
+  EXPECT_EQ(mainWindow.calls,
+            (std::vector<std::string>{"HandleCloseRequest", "MinimiseMainWindow"}));
 }
 
 }  // namespace

@@ -18,7 +18,6 @@
 #include "BriselUIFiles/ui/VideoWndDlg.h"
 #include "platform/Notifications.h"
 #include "settings/AppSettings.h"
-#include "support/RecordingTarget.h"
 #include "support/ui/SkinSandbox.h"
 #include "support/ui/UiEvents.h"
 #include "toolkit/CKbcButton.h"
@@ -29,7 +28,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// The share page as the panel sees it: records the toasts.
+// The share page as the panel sees it: records the toasts and the changes made through the
+// panel.
 class FakePage : public VideoWndListPage {
  public:
   int RequestConversion(const ConvertRequest&) override { return 1; }
@@ -38,7 +38,10 @@ class FakePage : public VideoWndListPage {
   void ConvertedDeleted(const std::string&) override {}
   void ShowToast(int kind) override { toasts.push_back(kind); }
   bool FindTask(const std::string&, const std::string&) override { return false; }
+  void ShowConvertedBalloon(const std::string&) override {}
+  void RefreshSelection() override { ++selectionRefreshes; }
   std::vector<int> toasts;
+  int selectionRefreshes = 0;
 };
 
 // The panel at its place on the share page: 808 x 522.
@@ -46,7 +49,7 @@ class CVideoWndListTest : public ::testing::Test {
  protected:
   CVideoWndListTest() {
     LoadSettings(false);
-    panel = new CVideoWndList(nullptr, &page, clicks, &host);
+    panel = new CVideoWndList(nullptr, &page, &host);
     panel->setGeometry(0, 56, 808, 522);
     host.resize(812, 630);
     host.show();
@@ -82,7 +85,6 @@ class CVideoWndListTest : public ::testing::Test {
 
   test::SkinSandbox box;
   FakePage page;
-  std::shared_ptr<test::RecordingTarget> clicks = test::RecordingTarget::Create();
   QWidget host;
   CVideoWndList* panel = nullptr;
 };
@@ -173,8 +175,6 @@ TEST_F(CVideoWndListTest, AnEmptyLibraryShowsTheHintAndTheAddButton) {
 // Files dropped on the grid (real drop events): videos by their extension, each probed at
 // once; other files and duplicates are refused with their toasts.
 TEST_F(CVideoWndListTest, DroppedFilesAreAddedAndProbed) {
-  int changes = 0;
-  panel->SetChangedHandler([&] { ++changes; });
   const QString mp4 = QString::fromStdString(box.WriteFile("videos/clip.mp4", "x"));
   const QString upper = QString::fromStdString(box.WriteFile("videos/clip2.MP4", "x"));
   const QString mixed = QString::fromStdString(box.WriteFile("videos/clip3.Mp4", "x"));
@@ -182,7 +182,7 @@ TEST_F(CVideoWndListTest, DroppedFilesAreAddedAndProbed) {
   Drop({mp4, upper, mixed, text});
   EXPECT_EQ(panel->Core().EntryCount(), 2u);
   EXPECT_EQ(page.toasts, (std::vector<int>{TOAST_NOT_VIDEO, TOAST_NOT_VIDEO}));
-  EXPECT_EQ(changes, 1);
+  EXPECT_EQ(page.selectionRefreshes, 1) << "the page refreshes its controls after the drop";
   for (const VIDEOINFO_ST& e : panel->Core().Entries()) {
     EXPECT_TRUE(e.m_pTile->ProbeStarted());
     EXPECT_TRUE(e.m_pTile->WaitProbed(10s));
@@ -243,8 +243,7 @@ TEST_F(CVideoWndListTest, AFullLibraryRefusesBeforeTheDialogOpens) {
   AddMissing(35);
   panel->AddFromDialog();
   for (int i = 0; i < 35; ++i)
-    panel->Core().OnConversionStatus(CONVERT_COMPLETED, "/nowhere/c" + std::to_string(i) + ".mp4",
-                                     "/nowhere/source.avi");
+    panel->Core().OnConverted("/nowhere/source.avi", "/nowhere/c" + std::to_string(i) + ".mp4");
   panel->AddFromDialog();
   EXPECT_EQ(opened, 0);
   EXPECT_EQ(page.toasts, (std::vector<int>{TOAST_SHARE_LIST_FULL, TOAST_TOO_MANY}));

@@ -7,6 +7,7 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 
+#include "BriselUIFiles/ui/RightVideoDlg.h"
 #include "app/SharePage.h"
 #include "app/ui/BriselVRClientDlg.h"
 #include "app/ui/TrayIcon.h"
@@ -129,12 +130,11 @@ TEST_F(MainWindow, PageChoicesReachTheSharePage) {
 }
 
 TEST_F(MainWindow, TheQueuesStateReachesTheConvertEntryThroughThePage) {
-  auto* page = dynamic_cast<MessageReceiver*>(Page());
+  auto* page = dynamic_cast<CRightVideoDlg*>(Page());
   ASSERT_NE(page, nullptr);
   for (bool converting : {true, false, true}) {
-    // What the conversion queue posts to its page whenever a task starts or the last ends.
-    PostTo(page->Target(), Message(WM_CONVERT_ALLDONE, converting ? 0 : 1, 0));
-    Deliver();
+    // What the conversion queue tells its page whenever a task starts or the last ends.
+    page->Core().OnConvertingChanged(converting);
     EXPECT_EQ(dlg_->LeftMenu()->Converting(), converting);
   }
 }

@@ -8,8 +8,9 @@ namespace brisel {
 
 class Service;
 
-// What the share page (and the views it hosts) needs of the main window. The main window
-// implements it and hands it to the page when it creates the page in CreatePages.
+// What the share page (its window CRightVideoDlg, its core RightVideoCore and the views it
+// hosts) needs of the main window. The main window implements it and hands it to the page
+// when it creates the page in CreatePages.
 //
 // Thread contract: every member is called on the UI thread. Worker threads of the page reach
 // the main window only by posting to MainWindowTarget().
