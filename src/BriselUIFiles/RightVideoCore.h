@@ -29,6 +29,7 @@
 
 #include "BriselUIFiles/ConvertListPage.h"
 #include "BriselUIFiles/RightVideoHost.h"
+#include "BriselUIFiles/ShareView.h"
 #include "BriselUIFiles/VideoWndListPage.h"
 #include "platform/Messages.h"
 
@@ -56,13 +57,6 @@ enum ShareControl : int {
   IDC_SHARE_CLEAR_FINISHED = 1057,  // "清空已完成"
   IDC_SHARE_LIST_BUTTON = 1061,     // conversion list button, never shown
   IDC_SHARE_CHECK_ALL = 1085,       // "全选"
-};
-
-// The page's three views.
-enum SharePageView : int {
-  SHARE_VIEW_VIDEOS = 0,
-  SHARE_VIEW_CONVERT_LIST = 1,
-  SHARE_VIEW_SETTINGS = 2,
 };
 
 // WM_SHARE_ACTION's wParam.

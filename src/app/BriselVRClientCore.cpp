@@ -3,9 +3,9 @@
 #include <ctime>
 
 #include "BriselDataManager/LogRecorder.h"
+#include "BriselUIFiles/PagesShutdown.h"
 #include "ConService/Service.h"
 #include "app/FileStatusManager.h"
-#include "app/PagesShutdown.h"
 #include "platform/FileSystem.h"
 #include "platform/NetworkAdapters.h"
 #include "platform/Notifications.h"

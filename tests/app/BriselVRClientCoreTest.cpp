@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "BriselDataManager/LogRecorder.h"
+#include "BriselUIFiles/PagesShutdown.h"
 #include "BriselUIFiles/VideoWndListCore.h"
 #include "ConService/Service.h"
 #include "app/BriselVRClientCore.h"
-#include "app/PagesShutdown.h"
 #include "platform/FileSystem.h"
 #include "platform/NetworkAdapters.h"
 #include "platform/Notifications.h"

@@ -158,6 +158,15 @@ void CRightVideoDlg::Shutdown() {
   m_pVideoList->Core().Shutdown();
 }
 
+// The core's flags end the device-count monitor, which wakes at once, so raising them also
+// waits for it; this only reports.
+bool CRightVideoDlg::WaitForMonitor(std::chrono::milliseconds) { return !m_core.MonitorRunning(); }
+
+void CRightVideoDlg::ShutdownPages() {
+  if (m_core.IsAnyConverting()) m_core.StopAll(true);
+  Shutdown();
+}
+
 ConvertListCore& CRightVideoDlg::ConvertList() { return m_pConvertList->Core(); }
 
 QRect CRightVideoDlg::ViewRect() const {

@@ -11,6 +11,7 @@
 
 #include "BriselUIFiles/RightVideoCore.h"
 #include "BriselUIFiles/SharePageHost.h"
+#include "BriselUIFiles/ui/SharePage.h"
 #include "toolkit/MessageReceiver.h"
 #include "toolkit/WindowDrag.h"
 
@@ -31,12 +32,15 @@ class Service;
 // footer by view. Its logic is RightVideoCore; this window paints, takes input and hosts the
 // views. UI thread only.
 //
-// What the main window uses: LoadFromCatalogue once after creating it, SelectView for the
-// left menu's choices, Core() for the quit sequence and the update flow (IsAnyConverting,
-// StopAll, PrepareQuit, RaiseClosingFlags), and Shutdown before the LAN service is destroyed.
-// What the page needs of the main window (its close and minimise buttons, the balloon of a
-// finished conversion, the left menu's animation) is `host`.
-class CRightVideoDlg : public QWidget, public MessageReceiver, public RightVideoHost {
+// What the main window needs of its page is SharePage (the views, the conversions and
+// closing flags of the quit sequence and the update flow, the shutdown before the LAN
+// service goes), and LoadFromCatalogue once after creating it. What the page needs of the
+// main window (its close and minimise buttons, the balloon of a finished conversion, the left
+// menu's animation) is `host`.
+class CRightVideoDlg : public QWidget,
+                       public MessageReceiver,
+                       public RightVideoHost,
+                       public SharePage {
   Q_OBJECT
 
  public:
@@ -57,10 +61,21 @@ class CRightVideoDlg : public QWidget, public MessageReceiver, public RightVideo
   // Fills the video grid from the share catalogue, then the conversion list from its queue
   // file (once, at start-up).
   void LoadFromCatalogue();
-  void SelectView(int view) { m_core.SelectView(view); }
 
   // Before the service goes: the page's threads end, the grid's probes end. Idempotent.
   void Shutdown();
+
+  // SharePage
+  QWidget* Widget() override { return this; }
+  void SelectView(int view) override { m_core.SelectView(view); }
+  int View() const override { return m_core.View(); }
+  bool IsAnyConverting() const override { return m_core.IsAnyConverting(); }
+  void StopAll(bool exiting) override { m_core.StopAll(exiting); }
+  void RaiseClosingFlags() override { m_core.RaiseClosingFlags(); }
+  bool WaitForMonitor(std::chrono::milliseconds timeout) override;
+  void RestartMonitor() override { m_core.RestartDeviceCountMonitor(); }
+  // A conversion still running ends as interrupted and stays in the queue; then Shutdown.
+  void ShutdownPages() override;
 
   RightVideoCore& Core() { return m_core; }
   const RightVideoCore& Core() const { return m_core; }
@@ -77,7 +92,7 @@ class CRightVideoDlg : public QWidget, public MessageReceiver, public RightVideo
   using FolderDialog = std::function<QString(QWidget* parent)>;
   static void SetFolderDialogForTesting(FolderDialog dialog);
 
-  // RightVideoHost
+  // RightVideoHost (and SharePage's ShowToast)
   void ControlsChanged() override;
   void StatusChanged() override;
   void ShowToast(int kind) override;

@@ -10,10 +10,10 @@
 #include "BriselAssist/Http/HttpHelper.h"
 #include "BriselDataManager/LogRecorder.h"
 #include "BriselUIFiles/ui/CDownLoadDlg.h"
+#include "BriselUIFiles/ui/RightVideoDlg.h"
+#include "BriselUIFiles/ui/SharePage.h"
 #include "ConService/Service.h"
-#include "app/SharePage.h"
 #include "app/VersionCheckThread.h"
-#include "app/ui/CSharePageDlg.h"
 #include "app/ui/TrayIcon.h"
 #include "settings/AppSettings.h"
 #include "toolkit/CLeftMenuDlg.h"
@@ -82,7 +82,11 @@ void CBriselVRClientDlg::CreatePages() {
   m_shadows.CreateShadows(this);
 }
 
-SharePage* CBriselVRClientDlg::CreateSharePage() { return new CSharePageDlg(this, this); }
+SharePage* CBriselVRClientDlg::CreateSharePage() {
+  auto* page = new CRightVideoDlg(this, this);
+  page->LoadFromCatalogue();
+  return page;
+}
 
 bool CBriselVRClientDlg::CheckingVersion() const { return m_pVersionCheck->Running(); }
 
@@ -217,13 +221,13 @@ void CBriselVRClientDlg::OnSwitchPage(int page) {
   if (!m_pSharePage) return;
   switch (page) {
     case PAGE_SHARE:
-      m_pSharePage->SelectView(VIEW_VIDEOS);
+      m_pSharePage->SelectView(SHARE_VIEW_VIDEOS);
       break;
     case PAGE_CONVERT_LIST:
-      m_pSharePage->SelectView(VIEW_CONVERT_LIST);
+      m_pSharePage->SelectView(SHARE_VIEW_CONVERT_LIST);
       break;
     case PAGE_SETTINGS:
-      m_pSharePage->SelectView(VIEW_SETTINGS);
+      m_pSharePage->SelectView(SHARE_VIEW_SETTINGS);
       break;
     default:  // "关于" and "神秘功能" have no page of their own
       break;

@@ -8,7 +8,7 @@
 #include <QTimer>
 
 #include "BriselUIFiles/ui/RightVideoDlg.h"
-#include "app/SharePage.h"
+#include "BriselUIFiles/ui/SharePage.h"
 #include "app/ui/BriselVRClientDlg.h"
 #include "app/ui/TrayIcon.h"
 #include "settings/AppSettings.h"
@@ -89,7 +89,7 @@ TEST_F(MainWindow, CreatePagesPlacesTheMenuThePageAndTheEdgeWindows) {
   ASSERT_NE(Page(), nullptr);
   EXPECT_EQ(Page()->geometry(), QRect(160, 0, 812, 630));
   EXPECT_TRUE(Page()->isVisible());
-  EXPECT_EQ(dlg_->Page()->View(), VIEW_VIDEOS);
+  EXPECT_EQ(dlg_->Page()->View(), SHARE_VIEW_VIDEOS);
 
   // The edge windows keep their 16-pixel ring around the window wherever it moves.
   for (QPoint to : {QPoint(100, 80), QPoint(337, 201), QPoint(20, 16)}) {
@@ -109,9 +109,9 @@ TEST_F(MainWindow, PageChoicesReachTheSharePage) {
   struct Case {
     int page;
     int view;  // after the choice
-  } cases[] = {{PAGE_SETTINGS, VIEW_SETTINGS}, {PAGE_ABOUT, VIEW_SETTINGS},
-               {PAGE_SECRET, VIEW_SETTINGS},   {PAGE_CONVERT_LIST, VIEW_CONVERT_LIST},
-               {PAGE_SHARE, VIEW_VIDEOS},      {7, VIEW_VIDEOS}};
+  } cases[] = {{PAGE_SETTINGS, SHARE_VIEW_SETTINGS}, {PAGE_ABOUT, SHARE_VIEW_SETTINGS},
+               {PAGE_SECRET, SHARE_VIEW_SETTINGS},   {PAGE_CONVERT_LIST, SHARE_VIEW_CONVERT_LIST},
+               {PAGE_SHARE, SHARE_VIEW_VIDEOS},      {7, SHARE_VIEW_VIDEOS}};
   for (const Case& c : cases) {
     PostTo(dlg_->Target(), Message(WM_SWITCH_PAGE, c.page, 0));
     Deliver();
@@ -120,12 +120,12 @@ TEST_F(MainWindow, PageChoicesReachTheSharePage) {
   // The left menu's own entries travel the same way.
   dlg_->LeftMenu()->Button(IDC_MENU_SETTINGS)->click();
   Deliver();
-  EXPECT_EQ(dlg_->Page()->View(), VIEW_SETTINGS);
+  EXPECT_EQ(dlg_->Page()->View(), SHARE_VIEW_SETTINGS);
   // Messages the window has nothing to do with change nothing.
   for (std::uint32_t id : {WM_CONVERT_REQUEST, WM_SHARE_FILE_STATUS_1, WM_SHARE_FILE_STATUS_2})
     PostTo(dlg_->Target(), Message(id, 1, 0, "/videos/a.mp4"));
   Deliver();
-  EXPECT_EQ(dlg_->Page()->View(), VIEW_SETTINGS);
+  EXPECT_EQ(dlg_->Page()->View(), SHARE_VIEW_SETTINGS);
   EXPECT_TRUE(dlg_->isVisible());
 }
 

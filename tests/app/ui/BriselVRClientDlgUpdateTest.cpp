@@ -194,8 +194,8 @@ TEST_F(UpdateFlow, TheWindowAnswersWhileTheServiceIsSilentAndQuitsWithoutWaiting
   ASSERT_TRUE(PumpUntil([&] { return dlg_->CheckingVersion(); }, std::chrono::seconds(5)));
   // The event loop runs on: page choices are handled while the check waits.
   PostTo(dlg_->Target(), Message(WM_SWITCH_PAGE, 4));
-  EXPECT_TRUE(
-      PumpUntil([&] { return dlg_->Page()->View() == VIEW_SETTINGS; }, std::chrono::seconds(5)));
+  EXPECT_TRUE(PumpUntil([&] { return dlg_->Page()->View() == SHARE_VIEW_SETTINGS; },
+                        std::chrono::seconds(5)));
   // A second press while the check runs starts no second check.
   PostTo(dlg_->Target(), Message(WM_CHECK_UPDATE));
   PumpUntil([] { return false; }, std::chrono::milliseconds(200));

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/SharePage.h"
+#include "BriselUIFiles/ui/SharePage.h"
 #include "app/ui/BriselVRClientDlg.h"
 
 namespace brisel::test {
@@ -19,7 +19,7 @@ class RecordingSharePage : public QWidget, public SharePage {
   QWidget* Widget() override { return this; }
   void SelectView(int view) override {
     calls.push_back("SelectView " + std::to_string(view));
-    if (view >= VIEW_VIDEOS && view <= VIEW_SETTINGS) shownView = view;
+    if (view >= SHARE_VIEW_VIDEOS && view <= SHARE_VIEW_SETTINGS) shownView = view;
   }
   int View() const override { return shownView; }
   bool IsAnyConverting() const override { return converting; }
@@ -38,7 +38,7 @@ class RecordingSharePage : public QWidget, public SharePage {
 
   std::vector<std::string> calls;
   bool converting = false;
-  int shownView = VIEW_VIDEOS;
+  int shownView = SHARE_VIEW_VIDEOS;
 };
 
 // The main window with a RecordingSharePage in place of the share page.

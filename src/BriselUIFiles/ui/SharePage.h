@@ -2,18 +2,12 @@
 
 #include <chrono>
 
-#include "app/PagesShutdown.h"
+#include "BriselUIFiles/PagesShutdown.h"
+#include "BriselUIFiles/ShareView.h"
 
 class QWidget;
 
 namespace brisel {
-
-// The views of the share page (ShareView).
-enum ShareView : int {
-  VIEW_VIDEOS = 0,
-  VIEW_CONVERT_LIST = 1,
-  VIEW_SETTINGS = 2,
-};
 
 // What the main window needs of its share page (CRightVideoDlg), the content area right of
 // the left menu: the views the left menu picks, the conversions and closing flags the quit
