@@ -10,6 +10,7 @@
 #include "platform/MessageQueue.h"
 #include "settings/AppSettings.h"
 #include "support/FakeConverter.h"
+#include "support/MessageLoop.h"
 #include "support/RecordingConvertPage.h"
 #include "support/Sandbox.h"
 
@@ -35,6 +36,8 @@ class ConvertListCoreTest : public ::testing::Test {
     theSettings->m_strConvertPath = sandbox.Path("out");
     ASSERT_TRUE(CreateDirectories(sandbox.Path("out")));
     queue = std::make_unique<ConvertListCore>(self, &page, &host);
+    // The list window's loop: the transcoders' posts reach whichever queue the test runs.
+    loop.Route(self, [this](const Message& m) { queue->HandleMessage(m); });
   }
 
   static std::string Source(const std::string& name) { return "/src/" + name + ".avi"; }
@@ -85,22 +88,10 @@ class ConvertListCoreTest : public ::testing::Test {
   // What the share page heard ("code:path", "converted:source>output"), then forgotten.
   std::string PageNotes() { return page.TakeNotes(); }
 
-  // Hands the queue's own messages to it until `until` holds (or nothing comes for long).
-  bool Pump(const std::function<bool()>& until, std::chrono::milliseconds timeout = 10s) {
-    auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!until()) {
-      if (std::chrono::steady_clock::now() > deadline) return false;
-      if (auto m = self->Wait(20ms)) queue->HandleMessage(*m);
-    }
-    return true;
-  }
-  void PumpPending() {
-    while (auto m = self->TryTake()) queue->HandleMessage(*m);
-  }
-
   test::Sandbox sandbox;
   test::FakeConverter converter{sandbox.Folder(), "hold"};
   std::shared_ptr<MessageQueue> self = std::make_shared<MessageQueue>();
+  test::MessageLoop loop;
   test::RecordingConvertPage page;
   RecordingHost host;
   std::unique_ptr<ConvertListCore> queue;
@@ -231,14 +222,14 @@ TEST_F(ConvertListCoreTest, ThreeRequestsWhileIdleRunOneAfterAnother) {
   EXPECT_TRUE(queue->IsAnyConverting());
 
   ASSERT_TRUE(converter.Release("/src/a.avi", 0));
-  ASSERT_TRUE(Pump([&] { return Row("b")->State() == TASK_CONVERTING; }));
+  ASSERT_TRUE(loop.RunUntil([&] { return Row("b")->State() == TASK_CONVERTING; }));
   EXPECT_EQ(Order(), "b(2) c(1) a(3)");
   // The completion reaches the page once, from the queue, with both paths.
   EXPECT_EQ(PageNotes(), "2:/src/b.avi converted:/src/a.avi>" + sandbox.Path("out/a.mp4"));
   EXPECT_EQ(Task("a")->VideoPath, sandbox.Path("out/a.mp4"));
 
   ASSERT_TRUE(converter.Release("/src/b.avi", 1));
-  ASSERT_TRUE(Pump([&] { return Row("c")->State() == TASK_CONVERTING; }));
+  ASSERT_TRUE(loop.RunUntil([&] { return Row("c")->State() == TASK_CONVERTING; }));
   EXPECT_EQ(Order(), "c(2) b(9) a(3)");
   EXPECT_EQ(PageNotes(), "9:/src/b.avi 2:/src/c.avi");
 
@@ -260,8 +251,8 @@ TEST_F(ConvertListCoreTest, ATaskThatCannotStartFailsAndTheQueueMovesOn) {
   queue->AddTask({"broken", Source("broken"), "0", "", "0", "0", "0"});  // zero profile
   Add("next");
   EXPECT_EQ(Order(), "next(2) broken(9)");
-  PumpPending();
-  ASSERT_TRUE(Pump([&] { return !host.boxes.empty(); }));
+  loop.RunPending();
+  ASSERT_TRUE(loop.RunUntil([&] { return !host.boxes.empty(); }));
   EXPECT_EQ(host.boxes, std::vector<std::string>{"转码异常！！！"});
   EXPECT_EQ(Order(), "next(2) broken(9)");
   EXPECT_EQ(PageNotes(), "2:/src/broken.avi 2:/src/next.avi 9:/src/broken.avi");
@@ -280,7 +271,7 @@ TEST_F(ConvertListCoreTest, CancelOrRemoveTaskByState) {
   EXPECT_EQ(PageNotes(), "4:/src/wait.avi 4:/src/stop.avi");
 
   EXPECT_EQ(queue->CancelOrRemoveTask("run", Source("run")), 1);
-  ASSERT_TRUE(Pump([&] { return Task("run") == nullptr; }));
+  ASSERT_TRUE(loop.RunUntil([&] { return Task("run") == nullptr; }));
   EXPECT_EQ(PageNotes(), "4:/src/run.avi");
   EXPECT_FALSE(PathExists(sandbox.Path("out/run.mp4")));  // the partial output went with it
 }
@@ -291,7 +282,7 @@ TEST_F(ConvertListCoreTest, CancelOfAConvertingTaskStopsItFirst) {
   Add("run");
   queue->CancelTask(Id("run"));
   ASSERT_NE(Task("run"), nullptr);  // kept until its transcoder has stopped
-  ASSERT_TRUE(Pump([&] { return Task("run") == nullptr; }));
+  ASSERT_TRUE(loop.RunUntil([&] { return Task("run") == nullptr; }));
   EXPECT_EQ(PageNotes(), "2:/src/run.avi 4:/src/run.avi");
 }
 
@@ -319,7 +310,7 @@ TEST_F(ConvertListCoreTest, StopAllForAnUpdateRemovesTheStoppedTask) {
   Add("run");
   queue->StopAll(false);
   EXPECT_EQ(Order(), "run(4)");
-  ASSERT_TRUE(Pump([&] { return Task("run") == nullptr; }));
+  ASSERT_TRUE(loop.RunUntil([&] { return Task("run") == nullptr; }));
 }
 
 TEST_F(ConvertListCoreTest, FindTaskMatchesNameAndPathExactly) {
@@ -412,7 +403,7 @@ TEST_F(ConvertListCoreTest, AFailedRunRunsAgainOnRetry) {
   ASSERT_TRUE(test::WaitFor([&] { return Row("x")->Progress() == 50; }));
   const std::string release = converter.Args().back() + ".release";
   ASSERT_TRUE(WriteFileAtomically(release, "1"));
-  ASSERT_TRUE(Pump([&] { return PageNotes().find("9:/src/x.avi") != std::string::npos; }));
+  ASSERT_TRUE(loop.RunUntil([&] { return page.notes.find("9:/src/x.avi") != std::string::npos; }));
   EXPECT_EQ(Order(), "x(9)");
   RemoveFile(release);  // it would release the next run at once
   const pid_t firstRun = converter.Pid();
@@ -422,8 +413,8 @@ TEST_F(ConvertListCoreTest, AFailedRunRunsAgainOnRetry) {
   ASSERT_TRUE(
       test::WaitFor([&] { return converter.Pid() != firstRun && Row("x")->Progress() == 50; }));
   ASSERT_TRUE(WriteFileAtomically(converter.Args().back() + ".release", "0"));
-  ASSERT_TRUE(
-      Pump([&] { return Row("x")->State() == TASK_DONE && Task("x")->VideoPath != Source("x"); }));
+  ASSERT_TRUE(loop.RunUntil(
+      [&] { return Row("x")->State() == TASK_DONE && Task("x")->VideoPath != Source("x"); }));
   EXPECT_EQ(Task("x")->VideoPath, sandbox.Path("out/x.mp4"));
   EXPECT_EQ(sandbox.ReadFile("out/x.mp4"), "complete");
 }
@@ -439,7 +430,7 @@ TEST_F(ConvertListCoreTest, TellsThePageWhenConvertingStartsAndEnds) {
   EXPECT_EQ(flags(), "1");
   ASSERT_TRUE(test::WaitFor([&] { return Row("a")->Progress() == 50; }));
   ASSERT_TRUE(WriteFileAtomically(converter.Args().back() + ".release", "0"));
-  ASSERT_TRUE(Pump([&] {
+  ASSERT_TRUE(loop.RunUntil([&] {
     return Row("a")->State() == TASK_DONE && !queue->IsAnyConverting() &&
            Task("a")->VideoPath != Source("a");
   }));

@@ -6,6 +6,7 @@
 #include "platform/MessageQueue.h"
 #include "settings/ProgramValues.h"
 #include "support/DailyLog.h"
+#include "support/MessageLoop.h"
 #include "support/PhoneClient.h"
 #include "support/Sandbox.h"
 
@@ -33,18 +34,14 @@ class SharePageLan : public ::testing::Test {
     EXPECT_TRUE(service.WaitForServiceThreads(10s).udpRunning);
     SetServiceIp("127.0.0.1");
     page.SetFirstCountDelay(50ms);
+    loop.Route(messages, [this](const Message& m) { page.HandleMessage(m); });
   }
   ~SharePageLan() override {
     page.Shutdown();
     StopLogThread();
   }
   bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = 15s) {
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-      if (std::chrono::steady_clock::now() > end) return false;
-      if (auto m = messages->Wait(10ms)) page.HandleMessage(*m);
-    }
-    return true;
+    return loop.RunUntil(done, timeout);
   }
   // The log so far (the log thread is stopped and started again to flush it).
   std::string Log() {
@@ -57,6 +54,7 @@ class SharePageLan : public ::testing::Test {
   test::Sandbox box;
   Service service;
   std::shared_ptr<MessageQueue> messages = std::make_shared<MessageQueue>();
+  test::MessageLoop loop;
   StatusWindow window;
   RightVideoCore page{&service, &window, nullptr, messages};
 };

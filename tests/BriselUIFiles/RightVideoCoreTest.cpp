@@ -18,6 +18,7 @@
 #include "settings/AppSettings.h"
 #include "support/FakeConverter.h"
 #include "support/LavfiClip.h"
+#include "support/MessageLoop.h"
 #include "support/RecordingMainWindow.h"
 #include "support/Sandbox.h"
 
@@ -70,6 +71,8 @@ class SharePage : public ::testing::Test {
     CreateDirectories(box.Path("videos"));
     window.library = &library;
     page.Attach(&library, &queue);
+    loop.Route(listMessages, [this](const Message& m) { queue.HandleMessage(m); });
+    loop.Route(pageMessages, [this](const Message& m) { page.HandleMessage(m); });
   }
   ~SharePage() override {
     page.Shutdown();
@@ -78,21 +81,7 @@ class SharePage : public ::testing::Test {
 
   // Runs the loop until `done` holds; false when it did not within `timeout`.
   bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = 60s) {
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-      if (std::chrono::steady_clock::now() > end) return false;
-      bool any = false;
-      while (auto m = listMessages->TryTake()) {
-        queue.HandleMessage(*m);
-        any = true;
-      }
-      while (auto m = pageMessages->TryTake()) {
-        page.HandleMessage(*m);
-        any = true;
-      }
-      if (!any) std::this_thread::sleep_for(10ms);
-    }
-    return true;
+    return loop.RunUntil(done, timeout);
   }
   // Every tile has finished its probe and its thumbnail grab.
   bool Settled() {
@@ -132,6 +121,7 @@ class SharePage : public ::testing::Test {
   Service service;
   std::shared_ptr<MessageQueue> listMessages = std::make_shared<MessageQueue>();
   std::shared_ptr<MessageQueue> pageMessages = std::make_shared<MessageQueue>();
+  test::MessageLoop loop;
   FakePanel panel;
   FakePageWindow window;
   ListWindow listWindow;

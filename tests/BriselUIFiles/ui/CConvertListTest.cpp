@@ -175,7 +175,7 @@ TEST_F(CConvertListTest, ARestartShowsUnfinishedTasksInterrupted) {
   EXPECT_EQ(texts, (std::vector<std::string>{"任务中断", "任务中断", "任务失败"}));
   // Nothing starts by itself: no transcoder runs that could post, and what is queued for the
   // list changes nothing.
-  QCoreApplication::sendPostedEvents();
+  test::DeliverPosted();
   EXPECT_FALSE(list->Core().IsAnyConverting());
   EXPECT_EQ(page.TakeNotes(), "6:/src/run.avi 6:/src/wait.avi");
 }

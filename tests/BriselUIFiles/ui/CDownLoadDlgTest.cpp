@@ -16,7 +16,9 @@
 namespace brisel {
 namespace {
 
-void Settle(int ms) {
+// Runs the event loop for `ms`: the bar without a length animates on a timer, and what these
+// checks look at is what that timer does over time.
+void RunFor(int ms) {
   QElapsedTimer timer;
   timer.start();
   do {
@@ -30,7 +32,7 @@ class DownLoadDialog : public ::testing::Test {
  protected:
   void Post(std::uint32_t id, std::intptr_t w, std::intptr_t l = 0) {
     PostTo(dlg_.Target(), Message(id, w, l));
-    Settle(20);
+    test::DeliverPosted();
   }
   test::Sandbox box_;
   CDownLoadDlg dlg_{{}};
@@ -62,7 +64,7 @@ TEST_F(DownLoadDialog, ProgressWithAndWithoutALength) {
   QElapsedTimer timer;
   timer.start();
   while (timer.elapsed() < 600) {
-    Settle(30);
+    RunFor(30);
     positions.insert(dlg_.ProgressBar()->GetPos());
   }
   EXPECT_GE(positions.size(), 3u) << "it moves";
@@ -71,7 +73,7 @@ TEST_F(DownLoadDialog, ProgressWithAndWithoutALength) {
   EXPECT_EQ(dlg_.ProgressBar()->GetPos(), 100);
   EXPECT_EQ(dlg_.Text(), QStringLiteral("升级文件下载完毕"));
   const int shown = dlg_.ProgressBar()->GetPos();
-  Settle(200);
+  RunFor(200);
   EXPECT_EQ(dlg_.ProgressBar()->GetPos(), shown) << "still once done";
   EXPECT_TRUE(test::HasPixelNear(test::Grab(&dlg_), 0xFF6B6B6B, CDownLoadDlg::kTextRect));
 }
@@ -88,7 +90,7 @@ TEST_F(DownLoadDialog, AFailureOffersRetryAndCancel) {
   // A cancelled download (the program quits) is no failure to offer anything for.
   CDownLoadDlg other{{}};
   PostTo(other.Target(), Message(WM_DOWNLOAD_RESULT, static_cast<int>(DownloadResult::Cancelled)));
-  Settle(20);
+  test::DeliverPosted();
   EXPECT_FALSE(other.Failed());
 
   dlg_.Button(IDC_DOWNLOAD_CANCEL)->click();

@@ -19,6 +19,7 @@
 #include "support/FakeConverter.h"
 #include "support/RecordingConvertPage.h"
 #include "support/Sandbox.h"
+#include "support/ui/UiEvents.h"
 
 namespace brisel::test {
 
@@ -74,9 +75,7 @@ class ConvertListUi : public ::testing::Test {
     return out;
   }
   // Lets posted messages and timers run until `condition` holds.
-  static bool Until(const std::function<bool()>& condition, int timeoutMs = 10000) {
-    return QTest::qWaitFor(condition, timeoutMs);
-  }
+  static bool Until(const std::function<bool()>& condition) { return RunEventsUntil(condition); }
   // Releases the held run of task `name` with an exit status, once it has reported progress
   // (and so has recorded its arguments).
   void Release(const std::string& name, int status) {

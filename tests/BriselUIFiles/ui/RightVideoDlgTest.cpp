@@ -62,10 +62,6 @@ class CRightVideoDlgTest : public ::testing::Test {
   }
   bool Shown(int id) { return page->Button(id)->isVisible(); }
   void Press(int id) { test::Click(page->Button(id), QPoint(5, 5)); }
-  // The page's posted messages (its buttons post share actions to it) are handled.
-  void Run() {
-    for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
-  }
   std::string Video(const std::string& name) { return box.WriteFile("videos/" + name, "x"); }
 
   test::SkinSandbox box;
@@ -132,7 +128,7 @@ TEST_F(CRightVideoDlgTest, TileClicksAndCheckAllSetConvertDeleteAndCheckAll) {
       {QString::fromStdString(Video("a.mp4")), QString::fromStdString(Video("b.mp4"))});
   for (const VIDEOINFO_ST& e : page->VideoList()->Core().Entries())
     ASSERT_TRUE(e.m_pTile->WaitProbed(10s));
-  Run();
+  test::DeliverPosted();
   CKbcButton* convert = page->Button(IDC_SHARE_CONVERT);
   CKbcButton* remove = page->Button(IDC_SHARE_DELETE);
   CKbcButton* all = page->Button(IDC_SHARE_CHECK_ALL);
@@ -141,7 +137,7 @@ TEST_F(CRightVideoDlgTest, TileClicksAndCheckAllSetConvertDeleteAndCheckAll) {
 
   CVideoWndDlg* first = page->VideoList()->TileWindows()[0];
   test::Click(first, QPoint(72, 44));
-  Run();
+  test::DeliverPosted();
   EXPECT_FALSE(convert->IsDisabled());
   EXPECT_FALSE(remove->IsDisabled());
   EXPECT_FALSE(all->IsChecked());
@@ -155,9 +151,9 @@ TEST_F(CRightVideoDlgTest, TileClicksAndCheckAllSetConvertDeleteAndCheckAll) {
   EXPECT_TRUE(convert->IsDisabled());
 
   test::Click(first, QPoint(72, 44));
-  Run();
+  test::DeliverPosted();
   Press(IDC_SHARE_DELETE);
-  Run();
+  test::DeliverPosted();
   ASSERT_EQ(page->VideoList()->Core().EntryCount(), 1u);
   EXPECT_EQ(page->VideoList()->Core().Entries().front().m_pTile->Path(), box.Path("videos/b.mp4"));
   EXPECT_TRUE(remove->IsDisabled());
@@ -185,12 +181,9 @@ TEST_F(CRightVideoDlgTest, TheAddressMenuOpensOnlyWithAChoiceOfAddresses) {
   ASSERT_TRUE(page->AddressMenuOpen());
   test::Click(menu, QPoint(30, 22 + 10));
   EXPECT_FALSE(page->AddressMenuOpen());
-  Run();
+  test::DeliverPosted();
   EXPECT_EQ(ServiceIp(), "10.0.0.5");
-  EXPECT_TRUE(test::WaitFor([&] {
-    QCoreApplication::processEvents();
-    return !page->Core().SwitchRunning();
-  }));
+  EXPECT_TRUE(test::RunEventsUntil([&] { return !page->Core().SwitchRunning(); }));
 }
 
 TEST_F(CRightVideoDlgTest, TheAddressTextTurnsAmberUnderThePointer) {

@@ -23,14 +23,6 @@
 namespace brisel {
 namespace {
 
-// Delivers the messages posted so far (and what they post in turn).
-void Deliver() {
-  for (int i = 0; i < 3; ++i) {
-    QCoreApplication::sendPostedEvents();
-    QCoreApplication::processEvents();
-  }
-}
-
 // The main window with its pages, not started (no log thread, no service).
 class MainWindow : public ::testing::Test {
  protected:
@@ -40,7 +32,7 @@ class MainWindow : public ::testing::Test {
     dlg_->CreatePages();
     dlg_->move(100, 80);
     dlg_->show();
-    Deliver();  // the edge windows follow the window on screen
+    test::DeliverPosted();  // the edge windows follow the window on screen
   }
   QWidget* Page() const { return dlg_->findChild<QWidget*>("RightVideoDlg"); }
   CKbcButton* PageButton(int id) const {
@@ -63,7 +55,7 @@ class MainWindow : public ::testing::Test {
     });
     watch.start();
     close();
-    Deliver();
+    test::DeliverPosted();
     return prompted;
   }
   bool CloseWithPrompt(const std::function<void(CNotifyMsgDlg*)>& action) {
@@ -114,17 +106,17 @@ TEST_F(MainWindow, PageChoicesReachTheSharePage) {
                {PAGE_SHARE, SHARE_VIEW_VIDEOS},      {7, SHARE_VIEW_VIDEOS}};
   for (const Case& c : cases) {
     PostTo(dlg_->Target(), Message(WM_SWITCH_PAGE, c.page, 0));
-    Deliver();
+    test::DeliverPosted();
     EXPECT_EQ(dlg_->Page()->View(), c.view) << c.page;
   }
   // The left menu's own entries travel the same way.
   dlg_->LeftMenu()->Button(IDC_MENU_SETTINGS)->click();
-  Deliver();
+  test::DeliverPosted();
   EXPECT_EQ(dlg_->Page()->View(), SHARE_VIEW_SETTINGS);
   // Messages the window has nothing to do with change nothing.
   for (std::uint32_t id : {WM_CONVERT_REQUEST, WM_SHARE_FILE_STATUS_1, WM_SHARE_FILE_STATUS_2})
     PostTo(dlg_->Target(), Message(id, 1, 0, "/videos/a.mp4"));
-  Deliver();
+  test::DeliverPosted();
   EXPECT_EQ(dlg_->Page()->View(), SHARE_VIEW_SETTINGS);
   EXPECT_TRUE(dlg_->isVisible());
 }
@@ -161,7 +153,7 @@ TEST_F(MainWindow, AskShowsTheExitPromptEveryTime) {
   EXPECT_TRUE(CloseWithPrompt([&](CNotifyMsgDlg* p) {
     // Another close request while it is open asks nothing new.
     PostTo(dlg_->Target(), Message(WM_COMMAND, ID_TRAY_CLOSE));
-    Deliver();
+    test::DeliverPosted();
     prompts = dlg_->findChildren<CNotifyMsgDlg*>().size();
     Press(p, IDC_NOTIFY_CLOSE);
   }));
@@ -210,14 +202,14 @@ TEST_F(MainWindow, EveryCloseRequestRunsTheSameHandling) {
   EXPECT_TRUE(dlg_->isMinimized());
   dlg_->showNormal();
   PostTo(dlg_->Target(), Message(WM_SYSCOMMAND, ID_HIDE_TO_TRAY));
-  Deliver();
+  test::DeliverPosted();
   EXPECT_TRUE(dlg_->isMinimized()) << "no tray icon to come back from: minimised";
 }
 
 TEST_F(MainWindow, DoubleClickOnTheTrayIconTogglesTheWindow) {
   const auto doubleClick = [this](int iconId) {
     PostTo(dlg_->Target(), Message(WM_TRAY_NOTIFY, iconId, WM_LBUTTONDBLCLK));
-    Deliver();
+    test::DeliverPosted();
   };
   auto shown = [this] { return dlg_->isVisible() && !dlg_->isMinimized(); };
   doubleClick(TrayIcon::kIconId);
@@ -240,7 +232,7 @@ TEST_F(MainWindow, TrayMenuShowsHidesAndCloses) {
   if (!TrayIcon::Available()) GTEST_SKIP() << "no notification area on this display";
   dlg_->Tray()->Add();
   ASSERT_TRUE(test::WaitFor([&] {
-    Deliver();
+    test::DeliverPosted();
     return !dlg_->Tray()->Icon()->geometry().isEmpty();
   })) << "the icon docks";
   EXPECT_EQ(dlg_->Tray()->Icon()->toolTip(), QStringLiteral("BriselVR助手"));
@@ -250,20 +242,20 @@ TEST_F(MainWindow, TrayMenuShowsHidesAndCloses) {
   EXPECT_EQ(actions[1]->text(), QStringLiteral("显示"));
 
   actions[1]->trigger();
-  Deliver();
+  test::DeliverPosted();
   EXPECT_FALSE(dlg_->isVisible()) << "hidden, with the tray icon to come back from";
   actions[1]->trigger();
-  Deliver();
+  test::DeliverPosted();
   EXPECT_TRUE(dlg_->isVisible());
 
   theSettings->m_nExitWndType = 2;
   actions[0]->trigger();
-  Deliver();
+  test::DeliverPosted();
   EXPECT_FALSE(dlg_->isVisible());
   EXPECT_FALSE(dlg_->QuitConfirmed());
   theSettings->m_nExitWndType = 3;
   actions[0]->trigger();
-  Deliver();
+  test::DeliverPosted();
   EXPECT_TRUE(dlg_->QuitConfirmed());
   EXPECT_FALSE(dlg_->Tray()->Added()) << "the icon goes with the window";
 }
@@ -277,7 +269,7 @@ TEST_F(MainWindow, ConvertedBalloonIsTitledWithTheVideoAndTakenAwayAfterEightSec
   EXPECT_EQ(tray.BalloonTimer().interval(), 8000);
   tray.BalloonTimer().start(1);  // the eight seconds, shortened
   EXPECT_TRUE(test::WaitFor([&] {
-    Deliver();
+    test::DeliverPosted();
     return tray.BalloonText().isEmpty();
   }));
 

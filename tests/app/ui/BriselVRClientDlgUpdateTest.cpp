@@ -18,6 +18,7 @@
 #include "support/Sandbox.h"
 #include "support/ScriptedHttpServer.h"
 #include "support/ui/RecordingSharePage.h"
+#include "support/ui/UiEvents.h"
 #include "toolkit/CKbcButton.h"
 
 namespace brisel {
@@ -25,17 +26,6 @@ namespace {
 
 using test::HttpReply;
 using Calls = std::vector<std::string>;
-
-bool PumpUntil(const std::function<bool()>& condition,
-               std::chrono::milliseconds timeout = std::chrono::seconds(20)) {
-  return test::WaitFor(
-      [&] {
-        QCoreApplication::sendPostedEvents();
-        QCoreApplication::processEvents();
-        return condition();
-      },
-      timeout);
-}
 
 std::string Installer(std::size_t size) {
   std::string bytes;
@@ -83,12 +73,9 @@ class UpdateFlow : public ::testing::Test {
     const std::size_t asked = server_.Requests().size();
     PostTo(dlg_->Target(), Message(WM_CHECK_UPDATE));
     // The check posts its answer before it counts as ended.
-    ASSERT_TRUE(
-        PumpUntil([&] { return server_.Requests().size() > asked && !dlg_->CheckingVersion(); }));
-    for (int i = 0; i < 3; ++i) {
-      QCoreApplication::sendPostedEvents();
-      QCoreApplication::processEvents();
-    }
+    ASSERT_TRUE(test::RunEventsUntil(
+        [&] { return server_.Requests().size() > asked && !dlg_->CheckingVersion(); }));
+    test::DeliverPosted();
   }
   std::string Log() {
     StopLogThread();
@@ -137,7 +124,7 @@ TEST_F(UpdateFlow, ANewerVersionStopsTheServiceAndDownloadsAndRunsTheInstaller) 
 
   // Pieces of 10 240, 10 240 and 5 120 bytes; the installer is opened and the program makes
   // way for it without asking, although ExitWndType is 1.
-  ASSERT_TRUE(PumpUntil([&] { return closed.count() == 1; }));
+  ASSERT_TRUE(test::RunEventsUntil([&] { return closed.count() == 1; }));
   EXPECT_EQ(Dialog().ShownPercents(), (std::vector<int>{40, 80, 100}));
   EXPECT_TRUE(Dialog().Done());
   EXPECT_EQ(Dialog().Text(), QStringLiteral("升级文件下载完毕"));
@@ -157,7 +144,7 @@ TEST_F(UpdateFlow, AFailedDownloadOffersRetryAndCancelWhichBringsEverythingBack)
   server_.Script("/BriselVR.exe", HttpReply::Answer(404, "gone"));
   ScriptVersion("1.0.8_20160701", server_.Url("BriselVR.exe"));
   CheckForUpdate();
-  ASSERT_TRUE(PumpUntil([&] { return Dialog().Failed(); }));
+  ASSERT_TRUE(test::RunEventsUntil([&] { return Dialog().Failed(); }));
   CKbcButton* retry = Dialog().Button(IDC_DOWNLOAD_RETRY);
   CKbcButton* cancel = Dialog().Button(IDC_DOWNLOAD_CANCEL);
   EXPECT_TRUE(retry->isVisible());
@@ -171,13 +158,13 @@ TEST_F(UpdateFlow, AFailedDownloadOffersRetryAndCancelWhichBringsEverythingBack)
   retry->click();
   EXPECT_FALSE(retry->isVisible()) << "hidden while it downloads";
   EXPECT_EQ(Dialog().Text(), QStringLiteral("VR助手升级中，请稍后..."));
-  ASSERT_TRUE(PumpUntil([&] { return Dialog().Failed(); }));
+  ASSERT_TRUE(test::RunEventsUntil([&] { return Dialog().Failed(); }));
   EXPECT_EQ(server_.Requests().size(), 3u) << "the check and two downloads";
 
   // "取消升级": the dialog goes, the window, the LAN service and the monitor come back.
   PageCalls().clear();
   cancel->click();
-  PumpUntil([] { return false; }, std::chrono::milliseconds(100));
+  test::DeliverPosted();
   EXPECT_FALSE(Dialog().isVisible());
   EXPECT_TRUE(dlg_->isVisible());
   EXPECT_FALSE(dlg_->Updating());
@@ -191,14 +178,16 @@ TEST_F(UpdateFlow, AFailedDownloadOffersRetryAndCancelWhichBringsEverythingBack)
 TEST_F(UpdateFlow, TheWindowAnswersWhileTheServiceIsSilentAndQuitsWithoutWaitingForIt) {
   server_.Script("/lanclient/last-version", HttpReply::Silent());
   PostTo(dlg_->Target(), Message(WM_CHECK_UPDATE));
-  ASSERT_TRUE(PumpUntil([&] { return dlg_->CheckingVersion(); }, std::chrono::seconds(5)));
+  ASSERT_TRUE(
+      test::RunEventsUntil([&] { return dlg_->CheckingVersion(); }, std::chrono::seconds(5)));
   // The event loop runs on: page choices are handled while the check waits.
   PostTo(dlg_->Target(), Message(WM_SWITCH_PAGE, 4));
-  EXPECT_TRUE(PumpUntil([&] { return dlg_->Page()->View() == SHARE_VIEW_SETTINGS; },
-                        std::chrono::seconds(5)));
+  EXPECT_TRUE(test::RunEventsUntil([&] { return dlg_->Page()->View() == SHARE_VIEW_SETTINGS; },
+                                   std::chrono::seconds(5)));
   // A second press while the check runs starts no second check.
   PostTo(dlg_->Target(), Message(WM_CHECK_UPDATE));
-  PumpUntil([] { return false; }, std::chrono::milliseconds(200));
+  // The press is handled at once; a second check would ask the service within this time.
+  test::RunEventsUntil([] { return false; }, std::chrono::milliseconds(200));
   EXPECT_TRUE(dlg_->CheckingVersion());
   EXPECT_EQ(server_.Requests().size(), 1u);
 

@@ -15,6 +15,7 @@
 #include "platform/SingleInstance.h"
 #include "settings/AppSettings.h"
 #include "support/Sandbox.h"
+#include "support/ui/UiEvents.h"
 
 namespace brisel {
 namespace {
@@ -29,13 +30,6 @@ void SendRaw(const std::string& path, const std::string& bytes) {
   ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
   ASSERT_EQ(write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
   close(fd);
-}
-
-bool PumpUntil(const std::function<bool()>& condition) {
-  return test::WaitFor([&] {
-    QCoreApplication::processEvents();
-    return condition();
-  });
 }
 
 TEST(SecondCopy, BringsTheRunningCopysWindowBack) {
@@ -65,7 +59,8 @@ TEST(SecondCopy, BringsTheRunningCopysWindowBack) {
     SingleInstanceLock second;
     EXPECT_FALSE(second.Acquired());
     EXPECT_TRUE(SingleInstanceLock::AskRunningCopyToShow(second.ShowRequestPath()));
-    EXPECT_TRUE(PumpUntil([&] { return dlg.isVisible() && !dlg.isMinimized(); })) << minimised;
+    EXPECT_TRUE(test::RunEventsUntil([&] { return dlg.isVisible() && !dlg.isMinimized(); }))
+        << minimised;
   }
   EXPECT_EQ(requests.count(), 2);
 
@@ -73,8 +68,8 @@ TEST(SecondCopy, BringsTheRunningCopysWindowBack) {
   SendRaw(path, "hello, anything there?");
   SendRaw(path, "sh");
   EXPECT_TRUE(SingleInstanceLock::AskRunningCopyToShow(path));
-  EXPECT_TRUE(PumpUntil([&] { return requests.count() == 3; }));
-  for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+  EXPECT_TRUE(test::RunEventsUntil([&] { return requests.count() == 3; }));
+  test::DeliverPosted();
   EXPECT_EQ(requests.count(), 3);
 }
 

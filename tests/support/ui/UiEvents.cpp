@@ -10,6 +10,8 @@
 
 #include <cstdlib>
 
+#include "support/Sandbox.h"
+
 namespace brisel::test {
 
 void SendEnter(QWidget* widget) {
@@ -20,6 +22,23 @@ void SendEnter(QWidget* widget) {
 void SendLeave(QWidget* widget) {
   QEvent leave(QEvent::Leave);
   QCoreApplication::sendEvent(widget, &leave);
+}
+
+void DeliverPosted() {
+  for (int round = 0; round < 3; ++round) {
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+  }
+}
+
+bool RunEventsUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+  return WaitFor(
+      [&] {
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+        return condition();
+      },
+      timeout);
 }
 
 void SendMouse(QWidget* widget, QEvent::Type type, QPoint pos, Qt::MouseButton button,

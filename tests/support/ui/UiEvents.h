@@ -7,6 +7,8 @@
 #include <QRgb>
 #include <QWidget>
 
+#include <chrono>
+#include <functional>
 #include <vector>
 
 // Input and pictures for UI tests on the offscreen platform: events are delivered straight
@@ -21,6 +23,13 @@ void SendMouse(QWidget* widget, QEvent::Type type, QPoint pos,
 // Press and release at `pos`.
 void Click(QWidget* widget, QPoint pos);
 void SendKey(QWidget* widget, int key);
+
+// The UI thread's message loop in a test. DeliverPosted hands out the events posted so far,
+// and those they post in turn (a few rounds), without waiting. RunEventsUntil runs the loop
+// until `condition` holds; false when it did not within `timeout`.
+void DeliverPosted();
+bool RunEventsUntil(const std::function<bool()>& condition,
+                    std::chrono::milliseconds timeout = std::chrono::seconds(20));
 
 // What the widget paints, including its children, on a transparent picture (no window
 // background: unpainted pixels stay transparent).
