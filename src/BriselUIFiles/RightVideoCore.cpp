@@ -26,7 +26,9 @@ std::string FooterPathText(const std::string& path) {
 
 std::string DeviceCountText(int count) { return "【已连接" + std::to_string(count) + "台设备】"; }
 
-std::string AddressText(const std::string& address) { return "IP: " + address; }
+std::string AddressText(const std::string& address) {
+  return "IP: " + (address.empty() ? std::string("网络未连接") : address);
+}
 
 RightVideoCore::RightVideoCore(Service* service, RightVideoHost* host, SharePageHost* mainWindow,
                                MessageTargetRef self)
@@ -214,8 +216,9 @@ std::vector<std::string> RightVideoCore::LocalAddresses() {
   return addresses;
 }
 
-bool RightVideoCore::OffersAddressMenu(const std::vector<std::string>& addresses) {
-  return addresses.size() >= 2;
+bool RightVideoCore::OffersAddressMenu(const std::vector<std::string>& addresses,
+                                       const std::string& serviceAddress) {
+  return addresses.size() >= 2 || (addresses.size() == 1 && addresses.front() != serviceAddress);
 }
 
 void RightVideoCore::SwitchServiceAddress(const std::string& address) {

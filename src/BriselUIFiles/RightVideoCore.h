@@ -71,8 +71,10 @@ enum ShareAction : int {
 inline constexpr std::size_t kFooterPathLength = 42;
 std::string FooterPathText(const std::string& path);
 
-// "【已连接%d台设备】" and "IP: %s".
+// "【已连接%d台设备】".
 std::string DeviceCountText(int count);
+// "IP: %s" with the service's address; without one (the PC has no LAN address, so no phone
+// can reach it) "IP: 网络未连接".
 std::string AddressText(const std::string& address);
 
 class RightVideoCore : public VideoWndListPage, public ConvertListPage {
@@ -121,8 +123,11 @@ class RightVideoCore : public VideoWndListPage, public ConvertListPage {
 
   // The PC's IPv4 addresses, enumerated afresh.
   static std::vector<std::string> LocalAddresses();
-  // The address menu opens only when there is a choice: two or more addresses.
-  static bool OffersAddressMenu(const std::vector<std::string>& addresses);
+  // The address menu opens only when there is a choice: two or more addresses, or one that
+  // the service is not on (a network that came up after the start, which the user can then
+  // start the service on).
+  static bool OffersAddressMenu(const std::vector<std::string>& addresses,
+                                const std::string& serviceAddress);
   // WM_IP_CHOSEN: moves the LAN service to `address` on the switch thread. ServiceIp shows
   // the address at once. Ignored (only a repaint) while a switch runs or the page closes.
   void SwitchServiceAddress(const std::string& address);

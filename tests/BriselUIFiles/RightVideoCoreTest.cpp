@@ -376,6 +376,28 @@ TEST(SharePageTexts, FooterPathAndHeader) {
   EXPECT_EQ(FooterPathText(chinese), TruncateUtf16(chinese, 42) + "...");
   EXPECT_EQ(DeviceCountText(2), "【已连接2台设备】");
   EXPECT_EQ(AddressText("192.168.1.23"), "IP: 192.168.1.23");
+  EXPECT_EQ(AddressText(""), "IP: 网络未连接") << "no LAN address: phones cannot connect";
+}
+
+// The address menu opens when there is something to choose: another address, or the only one
+// when the service is not on it (no address at the start, a network that came up later).
+TEST(SharePageTexts, TheAddressMenuOffersAChoice) {
+  using List = std::vector<std::string>;
+  const struct {
+    List addresses;
+    const char* service;
+    bool offered;
+  } cases[] = {
+      {{}, "", false},
+      {{"192.168.1.23"}, "192.168.1.23", false},
+      {{"192.168.1.23"}, "", true},
+      {{"192.168.1.23"}, "10.0.0.5", true},
+      {{"192.168.1.23", "10.0.0.5"}, "192.168.1.23", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.addresses.size()) + " / " + c.service);
+    EXPECT_EQ(RightVideoCore::OffersAddressMenu(c.addresses, c.service), c.offered);
+  }
 }
 
 }  // namespace

@@ -245,6 +245,13 @@ void RenderSharePageViews() {
     page.SelectView(SHARE_VIEW_SETTINGS);
     Settle(page);
     gallery::Save(full.Picture(), "share-view2-settings");
+
+    // No LAN address (no network, or only loopback): the address box says so.
+    page.SelectView(SHARE_VIEW_VIDEOS);
+    SetServiceIp("");
+    page.StatusChanged();
+    Settle(page);
+    gallery::Save(full.Picture(), "share-no-network");
   }
 
   SetAdapterSourceForTesting({});

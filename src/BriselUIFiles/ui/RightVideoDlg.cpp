@@ -31,6 +31,7 @@ constexpr QRgb kHeaderLine = 0xFFDDDDDD;  // across the page at y 55
 constexpr QRgb kCountColour = 0xFF767676;
 constexpr QRgb kAddressColour = 0xFF3E3D42;
 constexpr QRgb kAddressHover = 0xFFF19410;
+constexpr QRgb kNoAddress = 0xFFF4564E;  // the red of a failed task: phones cannot connect
 constexpr QRgb kLabelColour = 0xFF3E3F42;
 constexpr QRgb kPathColour = 0xFF8E8E8E;
 // The header's and the footer's texts: 12 pixels, the size their rectangles (15 pixels high
@@ -300,7 +301,7 @@ void CRightVideoDlg::ToggleAddressMenu() {
   }
   // A fresh list each time: an address may have come or gone since the page was made.
   const std::vector<std::string> addresses = RightVideoCore::LocalAddresses();
-  if (!RightVideoCore::OffersAddressMenu(addresses)) return;
+  if (!RightVideoCore::OffersAddressMenu(addresses, ServiceIp())) return;
   QStringList texts;
   for (const std::string& a : addresses) texts.push_back(QString::fromStdString(a));
   m_pAddressMenu->SetTexts(texts);
@@ -428,9 +429,12 @@ void CRightVideoDlg::PaintStatus(QPainter& painter) {
   const bool pressed = m_bBoxPressed || AddressMenuOpen();
   DrawImageCell(painter, kAddressBox, m_ipCombo, QRect(0, pressed ? 22 : 0, 126, 22));
   // Left of the box's arrow.
+  const std::string address = ServiceIp();
   DrawOneLine(painter, kAddressBox.adjusted(6, 0, -18, 0),
-              QString::fromStdString(AddressText(ServiceIp())),
-              m_bBoxHover ? kAddressHover : kAddressColour);
+              QString::fromStdString(AddressText(address)),
+              m_bBoxHover       ? kAddressHover
+              : address.empty() ? kNoAddress
+                                : kAddressColour);
 }
 
 }  // namespace brisel

@@ -186,6 +186,30 @@ TEST_F(CRightVideoDlgTest, TheAddressMenuOpensOnlyWithAChoiceOfAddresses) {
   EXPECT_TRUE(test::RunEventsUntil([&] { return !page->Core().SwitchRunning(); }));
 }
 
+// Without a LAN address the box says so in red; once a network is there, the box offers its
+// address, and choosing it moves the service there.
+TEST_F(CRightVideoDlgTest, WithoutANetworkTheAddressBoxSaysSo) {
+  const QRect box = CRightVideoDlg::kAddressBox;
+  const QRgb red = 0xFFF4564E;
+  EXPECT_FALSE(test::HasPixelNear(test::Grab(page), red, box, 40));
+  SetServiceIp("");
+  addresses = {};
+  page->StatusChanged();
+  EXPECT_TRUE(test::HasPixelNear(test::Grab(page), red, box, 40));
+  test::SendMouse(page, QEvent::MouseButtonPress, box.center());
+  EXPECT_FALSE(page->AddressMenuOpen()) << "no address: nothing to choose";
+  test::SendMouse(page, QEvent::MouseButtonRelease, box.center(), Qt::LeftButton, Qt::NoButton);
+
+  addresses = {"192.168.1.40"};
+  test::SendMouse(page, QEvent::MouseButtonPress, box.center());
+  ASSERT_TRUE(page->AddressMenuOpen());
+  test::Click(page->AddressMenu(), QPoint(30, 10));
+  test::DeliverPosted();
+  EXPECT_EQ(ServiceIp(), "192.168.1.40");
+  EXPECT_FALSE(test::HasPixelNear(test::Grab(page), red, box, 40));
+  EXPECT_TRUE(test::RunEventsUntil([&] { return !page->Core().SwitchRunning(); }));
+}
+
 TEST_F(CRightVideoDlgTest, TheAddressTextTurnsAmberUnderThePointer) {
   const QRect box = CRightVideoDlg::kAddressBox;
   const QRgb amber = 0xFFF19410;
