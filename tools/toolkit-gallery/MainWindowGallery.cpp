@@ -172,17 +172,38 @@ void ExitPromptView(MainWindowScene& scene) {
   Save(scene.PictureWith(&prompt, &prompt.Shadows()), "window-exit-prompt");
 }
 
-// The download dialog as the update shows it: at 40 %, without a length, done, and after a
-// failure. Driven by the messages its download thread sends.
+// The download dialog as the update shows it: at 40 %, without a length, each way a download
+// ends, and after a failure. Driven by the messages its download thread sends.
 void DownloadView(MainWindowScene& scene) {
   CDownLoadDlg* dialog = scene.Window().DownLoadDlg();
   dialog->show();
   PostTo(dialog->Target(), Message(WM_DOWNLOAD_PROGRESS, 40, 10240));
   scene.Settle(100);
   Save(OnDesktop({{dialog, nullptr}}, 28), "download-40");
-  PostTo(dialog->Target(), Message(WM_DOWNLOAD_RESULT, static_cast<int>(DownloadResult::Ok)));
+  const std::string folder = "/home/user/.local/share/BriselVR/appData/download/";
+  struct Ending {
+    DownloadResult result;
+    std::string path;
+    const char* name;
+  } endings[] = {
+      {DownloadResult::Ok, folder + "BriselVR助手.deb", "download-install"},
+      {DownloadResult::Ok, folder + "BriselVR助手.exe", "download-verified"},
+      {DownloadResult::KeptUnverified, folder + "BriselVR助手.exe", "download-unverified"},
+      {DownloadResult::SignatureRejected, folder + "BriselVR助手.exe", "download-rejected"},
+  };
+  for (const Ending& e : endings) {
+    PostTo(dialog->Target(), Message(WM_DOWNLOAD_RESULT, static_cast<int>(e.result), 200, e.path));
+    scene.Settle(100);
+    Save(OnDesktop({{dialog, nullptr}}, 28), e.name);
+  }
+  // "立即安装" when the opener cannot take the package (here: no package was downloaded, so
+  // nothing is opened).
+  PostTo(dialog->Target(),
+         Message(WM_DOWNLOAD_RESULT, static_cast<int>(DownloadResult::Ok), 200, endings[0].path));
   scene.Settle(100);
-  Save(OnDesktop({{dialog, nullptr}}, 28), "download-done");
+  dialog->Button(IDC_DOWNLOAD_INSTALL)->click();
+  scene.Settle(100);
+  Save(OnDesktop({{dialog, nullptr}}, 28), "download-install-failed");
   dialog->StartDownload("http://127.0.0.1:9/BriselVR.exe");  // nothing listens there
   for (int i = 0; i < 50 && !dialog->Failed(); ++i) scene.Settle(100);
   Save(OnDesktop({{dialog, nullptr}}, 28), "download-failed");
