@@ -302,7 +302,7 @@ std::string DownLoadCore::PackageToInstall() const {
 }
 
 bool DownLoadCore::InstallPackage() {
-  if (m_bRunning) return false;
+  // StartDownload forgets the package, so a download under way has none.
   const std::string package = PackageToInstall();
   if (package.empty()) return false;
   if (!ShellOpen(package)) {
@@ -395,9 +395,12 @@ DownLoadCore::Outcome DownLoadCore::DownloadFile(const std::string& url, const s
 
   if (t.failure == DownloadResult::Ok) {
     // On disk before it can take the installer's name, so a crash never leaves a torn one.
-    if (fsync(t.fd) != 0 || close(t.fd) != 0)
-      t.Fail(DownloadResult::FileError, t.temp + ": " + std::strerror(errno));
+    const bool synced = fsync(t.fd) == 0;
+    const int syncError = errno;
+    const bool closed = close(t.fd) == 0;
     t.fd = -1;
+    if (!synced || !closed)
+      t.Fail(DownloadResult::FileError, t.temp + ": " + std::strerror(synced ? errno : syncError));
   }
   if (t.failure == DownloadResult::Ok) {
     char head[64] = {};
