@@ -131,9 +131,11 @@ int OnProgress(void* user, curl_off_t, curl_off_t received, curl_off_t, curl_off
 }
 
 // What every request of a download sets: the protocols (a redirect never leaves https), the
-// redirects, the client's name, the connect time-out and the trust anchors.
+// redirects, the client's name, the connect time-out, the trust anchors, and the callbacks
+// that take the body and watch the progress, both given `user`.
 void SetCommonOptions(CURL* curl, const std::string& url, const std::string& caFile,
-                      char* errorBuffer) {
+                      char* errorBuffer, curl_write_callback onBody,
+                      curl_xferinfo_callback onProgress, void* user) {
   curl_easy_reset(curl);
   curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
   curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, kHttpProtocols);
@@ -148,6 +150,11 @@ void SetCommonOptions(CURL* curl, const std::string& url, const std::string& caF
   if (!caFile.empty()) curl_easy_setopt(curl, CURLOPT_CAINFO, caFile.c_str());
   errorBuffer[0] = '\0';
   curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorBuffer);
+  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, onBody);
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, user);
+  curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, onProgress);
+  curl_easy_setopt(curl, CURLOPT_XFERINFODATA, user);
 }
 
 // The reason a request ended with `rc`: a refused redirect in words, else curl's own.
@@ -190,13 +197,8 @@ std::optional<std::string> FetchSignature(CURL* curl, const std::string& url,
   char curlError[CURL_ERROR_SIZE];
   SignatureFetch f;
   f.cancel = cancel;
-  SetCommonOptions(curl, url, caFile, curlError);
+  SetCommonOptions(curl, url, caFile, curlError, OnSignatureBody, OnSignatureProgress, &f);
   curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, DownLoadCore::kSignatureTimeoutMs);
-  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, OnSignatureBody);
-  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &f);
-  curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
-  curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, OnSignatureProgress);
-  curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &f);
   CURLcode rc = curl_easy_perform(curl);
   long status = 0;
   curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
@@ -348,13 +350,8 @@ DownLoadCore::Outcome DownLoadCore::DownloadFile(const std::string& url, const s
     t.path = path;
     t.temp = path + ".part";
     t.stallMs = m_nStallMs.load();
-    SetCommonOptions(curl, url, caFile, curlError);
+    SetCommonOptions(curl, url, caFile, curlError, OnBody, OnProgress, &t);
     curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, static_cast<long>(kPieceSize));
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, OnBody);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &t);
-    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, OnProgress);
-    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &t);
     CURLcode rc = curl_easy_perform(curl);
 
     if (rc == CURLE_OK) {
