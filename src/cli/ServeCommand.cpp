@@ -41,7 +41,7 @@ int RunServeCommand(const std::vector<std::string>& args) {
   SetServiceDiagnosticsEnabled(verbose);
   const int signals = SignalWatcher::Install();
 
-  BriselVRClientCore core;
+  BriselVRClientCore core(ProgramSettings());
   if (!core.PrepareFolders(false)) {
     std::fprintf(stderr, "briselvr: 配置文件异常 (%s could not be read or created)\n",
                  ConfigPath().c_str());

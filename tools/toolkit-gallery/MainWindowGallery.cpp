@@ -27,6 +27,7 @@
 #include "platform/ConverterLocator.h"
 #include "platform/FileSystem.h"
 #include "platform/ProgramFolder.h"
+#include "settings/AppSettings.h"
 #include "toolkit/CKbcButton.h"
 #include "toolkit/CLeftMenuDlg.h"
 #include "toolkit/CNotifyMsgDlg.h"
@@ -251,7 +252,7 @@ void RenderMainWindowViews() {
     return;
   }
   {
-    CBriselVRClientDlg window;
+    CBriselVRClientDlg window(ProgramSettings());
     window.Core().SetSandboxed(true);
     window.OnInitDialog();
     window.move(200, 150);

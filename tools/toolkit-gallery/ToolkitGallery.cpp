@@ -22,6 +22,7 @@
 #include "GalleryOutput.h"
 #include "MainWindowGallery.h"
 #include "SharePageViews.h"
+#include "ShownSettings.h"
 #include "platform/ConverterLocator.h"
 #include "platform/ProgramFolder.h"
 #include "settings/AppSettings.h"
@@ -210,7 +211,8 @@ void NotifyDialogs() {
   AppSettings settings = *theSettings;
   for (int kind = 1; kind <= 5; ++kind) {
     CNotifyMsgDlg dialog(nullptr, kind,
-                         QString::fromStdString(ShortPromptName("我的旅行记录2016夏天.mp4")));
+                         QString::fromStdString(ShortPromptName("我的旅行记录2016夏天.mp4")),
+                         settings.m_nDeleteOrigin);
     dialog.move(100, 100);
     dialog.show();
     if (kind == 1) SendEnter(dialog.Button(IDC_NOTIFY_CONFIRM));
@@ -308,7 +310,8 @@ void Controls() {
 
 void SettingsPage() {
   Host host(QSize(808, 522), skin::kPage);
-  CSetContentDlg page({}, &host);
+  gallery::ShownSettings shown;
+  CSetContentDlg page(&shown, &host);
   page.resize(808, 522);
   page.SetupControls();
   page.ShowCurrentSettings();
