@@ -26,6 +26,9 @@ int RunServeCommand(const std::vector<std::string>& args) {
       address = args[i].substr(10);
     } else if (args[i] == "--verbose") {
       verbose = true;
+    } else if (args[i] == "--quiet") {
+      // Scripts written when the diagnostics were on by default pass it; quiet is the default
+      // now, so it changes nothing (not even after --verbose).
     } else if (args[i] == "--no-dlna") {
       dlna = false;
     } else {

@@ -131,6 +131,49 @@ TEST_F(ServeCommandTest, AnUnreadOutputPipeNeverDelaysAListReply) {
   }
 }
 
+// Scripts of earlier versions pass --quiet: it is accepted and changes nothing, since the
+// diagnostics come only with --verbose, in either order. A misspelt option stays an error.
+TEST_F(ServeCommandTest, QuietIsAcceptedAndDiagnosticsComeOnlyWithVerbose) {
+  struct Case {
+    std::vector<std::string> options;
+    bool diagnostics;
+  } cases[] = {
+      {{"--quiet"}, false},
+      {{"--quiet", "--verbose"}, true},
+      {{"--verbose", "--quiet", "--no-dlna"}, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.options.front() + " " + c.options.back());
+    std::vector<std::string> argv = Argv({"serve", "--address", "127.0.0.1"});
+    argv.insert(argv.end(), c.options.begin(), c.options.end());
+    ChildProcess child;
+    ASSERT_TRUE(child.Start(argv));
+    std::string output;
+    ASSERT_TRUE(WaitForOutput(child, "serving on 127.0.0.1\n", &output)) << output;
+    test::PhoneClient phone;
+    ASSERT_TRUE(phone.Connect("127.0.0.1"));
+    ASSERT_TRUE(phone.RequestList(1, 0, 2000).ok);
+    // The request's dump, when there is one, is written before the process ends.
+    if (c.diagnostics) {
+      EXPECT_TRUE(WaitForOutput(child, "请求数据", &output)) << output;
+    }
+    phone.Close();
+    child.Kill(SIGTERM);
+    while (child.Read(&output, 5000, 65536) == ChildProcess::ReadResult::Data) {
+    }
+    ASSERT_TRUE(child.Wait(10000));
+    EXPECT_EQ(child.ExitCode(), 0) << output;
+    EXPECT_EQ(output.find("请求数据") != std::string::npos, c.diagnostics) << output;
+  }
+
+  ProcessResult misspelt = RunProcess(Argv({"serve", "--address", "127.0.0.1", "--quite"}), 30000);
+  EXPECT_EQ(misspelt.exitCode, 2) << misspelt.output;
+  EXPECT_NE(misspelt.output.find("unexpected argument --quite"), std::string::npos);
+  ProcessResult help = RunProcess(Argv({"serve", "--help"}), 30000);
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_NE(help.output.find("--quiet"), std::string::npos) << help.output;
+}
+
 TEST_F(ServeCommandTest, ServiceThatCannotStartEndsWithAClearMessage) {
   int squatter = test::OpenStreamListener(11718);
   ASSERT_GE(squatter, 0);
