@@ -372,41 +372,11 @@ class ConversionFolder {
   std::string m_oldConvertPath;
 };
 
-// The conversion view: one task of each state, a waiting row under the pointer, and the same
-// queue as the next start of the program shows it.
+// The conversion list alone: one task of each state, a waiting row under the pointer, and the
+// same queue as the next start of the program shows it. The real window shows the view with
+// its header and footer (window-convert-list, MainWindowGallery.cpp).
 void ConversionView() {
   ConversionFolder folder;
-  auto place = [](QWidget* content, CConvertList* list) {
-    list->setParent(content);
-    list->setGeometry(0, 0, 808, 522);
-    list->show();
-  };
-  auto frame = [&](const char* name, CConvertList* list, bool converting) {
-    Host window(QSize(972, 630), skin::kPage);
-    window.setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
-    CLeftMenuDlg menu({}, &window);
-    menu.resize(160, 630);
-    menu.LayoutItems();
-    SendMouse(&menu, QEvent::MouseButtonPress, QPoint(80, 120), Qt::LeftButton, Qt::LeftButton);
-    SendMouse(&menu, QEvent::MouseButtonRelease, QPoint(80, 120), Qt::LeftButton, Qt::NoButton);
-    menu.SetConverting(converting);
-    Host header(QSize(812, 54), skin::kLighter);
-    header.setParent(&window);
-    header.move(160, 0);
-    Host line(QSize(812, 1), 0xFFDDDDDD);
-    line.setParent(&window);
-    line.move(160, 55);
-    QWidget content(&window);
-    content.setGeometry(160, 56, 808, 522);
-    QWidget* oldParent = list->parentWidget();
-    place(&content, list);
-    window.show();
-    Save(window.grab().toImage(), name);
-    list->setParent(oldParent);
-    list->move(0, 0);
-    list->show();
-  };
-
   Host host(QSize(808, 522), skin::kPage);
   auto* list = new CConvertList({}, &host);
   list->setGeometry(0, 0, 808, 522);
@@ -443,7 +413,6 @@ void ConversionView() {
   }
   list->Rows().front()->SyncFromTask();
   Save(list->grab().toImage(), "convertlist-each-state");
-  frame("window-convertlist", list, true);
 
   CConvertListItemDlg* waiting = list->Rows()[1];
   SendEnter(waiting);
@@ -470,7 +439,6 @@ void ConversionView() {
   restarted->setGeometry(0, 0, 808, 522);
   restarted->LoadQueueFile();
   Save(restarted->grab().toImage(), "convertlist-after-restart");
-  frame("window-convertlist-after-restart", restarted, false);
   delete restarted;
 }
 
