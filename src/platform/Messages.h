@@ -50,7 +50,8 @@ inline constexpr std::uint32_t WM_CONVERT_ALLDONE = WM_USER + 402;  // task item
 inline constexpr std::uint32_t WM_TRAY_NOTIFY = WM_USER + 501;      // tray icon -> main window
 inline constexpr std::uint32_t WM_SHOW_TOAST =
     WM_USER + 550;  // video list -> share page (wParam kind)
-inline constexpr std::uint32_t WM_CHECK_UPDATE = WM_USER + 601;  // settings page -> main window
+inline constexpr std::uint32_t WM_CHECK_UPDATE =
+    WM_USER + 601;  // -> main window: the version check (the settings page calls its host)
 
 // Messages this program adds for its own workers (numbers above the system's table), in
 // blocks of ten per subsystem: WM_BRISEL_PRIVATE + 10 * subsystem + n.

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "support/TestData.h"
+
 namespace brisel {
 namespace {
 
@@ -84,6 +86,7 @@ TEST(ShareRecordTest, FilesThatDoNotFitTheRecordAreRefused) {
       {"path of 1024 bytes", HandMadeRecordFile(1, 1, 0, "a", key, "/" + std::string(1023, 'p'))},
       {"longer than 4096 bytes", good + std::string(4097 - good.size(), '\0')},
       {"name length past the end", std::string("qmtk\x01\x01\x00\xff\xff", 9)},
+      {"a record file torn inside its path", test::ReadTestData("record-torn-inside-path")},
   };
   for (const Case& c : cases) {
     ShareRecord record;

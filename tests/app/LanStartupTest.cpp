@@ -9,6 +9,7 @@
 #include "platform/FileSystem.h"
 #include "platform/NetworkAdapters.h"
 #include "platform/TextCodec.h"
+#include "settings/AppSettings.h"
 #include "settings/ProgramValues.h"
 #include "support/PhoneClient.h"
 #include "support/RecordingTarget.h"
@@ -50,7 +51,7 @@ TEST_F(LanStartupTest, StartupRunsTheServiceWithTheCatalogueAndShutdownRewritesI
   Adapters({"127.0.0.1"});
   auto window = test::RecordingTarget::Create();
   {
-    BriselVRClientCore core;
+    BriselVRClientCore core(ProgramSettings());
     core.SetMainWindowTarget(window);
     core.Startup(false);
     EXPECT_EQ(ServiceIp(), "127.0.0.1");
@@ -86,7 +87,7 @@ TEST_F(LanStartupTest, StartupRunsTheServiceWithTheCatalogueAndShutdownRewritesI
 
 TEST_F(LanStartupTest, NoAddressLeavesTheServiceStoppedAndLogsTheFailure) {
   Adapters({"0.0.0.0"});
-  BriselVRClientCore core;
+  BriselVRClientCore core(ProgramSettings());
   core.Startup(false);
   EXPECT_EQ(ServiceIp(), "");
   ASSERT_NE(core.GetService(), nullptr);  // the catalogue is there for the pages

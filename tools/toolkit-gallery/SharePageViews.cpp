@@ -17,6 +17,7 @@
 #include "BriselUIFiles/ui/VideoWndList.h"
 #include "ConService/Service.h"
 #include "GalleryOutput.h"
+#include "ShownSettings.h"
 #include "platform/NetworkAdapters.h"
 #include "platform/ProgramFolder.h"
 #include "settings/AppSettings.h"
@@ -83,7 +84,7 @@ class PageWindow {
     m_menu = new CLeftMenuDlg({}, &m_window);
     m_menu->resize(160, 630);
     m_menu->LayoutItems();
-    m_page = new CRightVideoDlg(service, {}, &m_window);
+    m_page = new CRightVideoDlg(service, &m_settings, &m_window);
     m_page->move(160, 0);
     m_window.show();
   }
@@ -106,6 +107,7 @@ class PageWindow {
   }
 
  private:
+  gallery::ShownSettings m_settings;
   QWidget m_window;
   CLeftMenuDlg* m_menu = nullptr;
   CRightVideoDlg* m_page = nullptr;

@@ -108,7 +108,7 @@ void CRightVideoDlg::SetFolderDialogForTesting(FolderDialog dialog) {
   g_folderDialog = std::move(dialog);
 }
 
-CRightVideoDlg::CRightVideoDlg(Service* service, MessageTargetRef mainWindow, QWidget* parent)
+CRightVideoDlg::CRightVideoDlg(Service* service, SettingsPageHost* settingsHost, QWidget* parent)
     : QWidget(parent), m_core(service, this, Target()) {
   setObjectName(QStringLiteral("RightVideoDlg"));
   setAttribute(Qt::WA_OpaquePaintEvent);
@@ -122,7 +122,7 @@ CRightVideoDlg::CRightVideoDlg(Service* service, MessageTargetRef mainWindow, QW
   CreateButtons();
 
   const QRect view = ViewRect();
-  m_pSettings = new CSetContentDlg(mainWindow, this);
+  m_pSettings = new CSetContentDlg(settingsHost, this);
   m_pSettings->setGeometry(view);
   m_pConvertList = new CConvertList(Target(), this);
   m_pConvertList->setGeometry(view);

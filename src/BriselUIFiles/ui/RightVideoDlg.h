@@ -23,6 +23,7 @@ class CSetContentDlg;
 class CVideoWndList;
 class ConvertListCore;
 class Service;
+class SettingsPageHost;
 
 // The share page (812 x 630, right of the left menu): a header band with the page's buttons
 // and the LAN status (connected-phone count, address icon, the address box that opens the
@@ -47,9 +48,9 @@ class CRightVideoDlg : public QWidget, public MessageReceiver, public RightVideo
   static inline const QRect kCountText{QPoint(kWidth - 333, 19), QPoint(kWidth - 214, 33)};
   static inline const QRect kFolderIcon{350, kHeight - 36, 24, 24};
 
-  // `service` (may be null) must outlive the page or its Shutdown; `mainWindow` receives the
-  // settings page's messages.
-  CRightVideoDlg(Service* service, MessageTargetRef mainWindow, QWidget* parent);
+  // `service` (may be null) must outlive the page or its Shutdown; `settingsHost` (may be
+  // null) is the settings page's host and must outlive the page.
+  CRightVideoDlg(Service* service, SettingsPageHost* settingsHost, QWidget* parent);
   ~CRightVideoDlg() override;
 
   // Fills the video grid from the share catalogue (once, at start-up).

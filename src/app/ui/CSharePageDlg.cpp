@@ -5,7 +5,7 @@
 namespace brisel {
 
 CSharePageDlg::CSharePageDlg(SharePageHost* host, QWidget* parent)
-    : CRightVideoDlg(host->GetService(), host->MainWindowTarget(), parent), m_pHost(host) {
+    : CRightVideoDlg(host->GetService(), host->SettingsHost(), parent), m_pHost(host) {
   SetCloseHandler([host] { host->HandleCloseRequest(); });
   SetMinimiseHandler([host] { host->MinimiseMainWindow(); });
   SetBalloonHandler([host](const std::string& title) { host->ShowConvertedBalloon(title); });

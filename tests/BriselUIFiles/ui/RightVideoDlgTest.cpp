@@ -17,7 +17,6 @@
 #include "platform/ShellOpen.h"
 #include "settings/AppSettings.h"
 #include "settings/ProgramValues.h"
-#include "support/RecordingTarget.h"
 #include "support/ui/SkinSandbox.h"
 #include "support/ui/UiEvents.h"
 #include "toolkit/CKbcButton.h"
@@ -47,7 +46,7 @@ class CRightVideoDlgTest : public ::testing::Test {
     SetServiceIp("192.168.1.23");
     SetAdapterSourceForTesting([this] { return Adapters(addresses); });
     main.resize(972, 630);
-    page = new CRightVideoDlg(nullptr, mainTarget, &main);
+    page = new CRightVideoDlg(nullptr, nullptr, &main);
     page->move(160, 0);
     page->LoadFromCatalogue();
     main.show();
@@ -68,7 +67,6 @@ class CRightVideoDlgTest : public ::testing::Test {
 
   test::SkinSandbox box;
   std::vector<std::string> addresses = {"192.168.1.23"};
-  std::shared_ptr<test::RecordingTarget> mainTarget = test::RecordingTarget::Create();
   QWidget main;
   CRightVideoDlg* page = nullptr;
 };

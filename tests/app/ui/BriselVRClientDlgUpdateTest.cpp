@@ -93,7 +93,7 @@ class UpdateFlow : public ::testing::Test {
   // "检测更新" on the settings page, and the window's answer to it.
   void CheckForUpdate() {
     const std::size_t asked = server_.Requests().size();
-    PostTo(dlg_->Target(), Message(WM_CHECK_UPDATE));
+    dlg_->CheckForUpdate();  // what the page's button calls
     // The check posts its answer before it counts as ended.
     ASSERT_TRUE(
         PumpUntil([&] { return server_.Requests().size() > asked && !dlg_->CheckingVersion(); }));
