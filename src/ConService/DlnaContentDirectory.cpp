@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <memory>
 
-#include "ConService/MediaServer.h"
+#include "ConService/VideoTypes.h"
 
 namespace brisel {
 namespace {
@@ -144,7 +144,7 @@ std::string DlnaXmlSafeText(std::string_view text) {
 }
 
 std::string DlnaMimeType(std::string_view path) {
-  const char* mime = MediaServer::VideoMimeType(path);
+  const char* mime = VideoMimeType(path);
   return mime ? mime : "application/octet-stream";
 }
 
@@ -161,12 +161,10 @@ std::string DlnaVideoProtocolInfo(const std::string& mimeType) {
 }
 
 std::string DlnaSourceProtocolInfo() {
-  static const char* const kExtensions[] = {"mp4",  "mkv", "flv", "rmvb", "wmv", "avi",
-                                            "mpeg", "3gp", "ts",  "m4v",  "mov", "webm"};
   std::vector<std::string> seen;
   std::string out;
-  for (const char* extension : kExtensions) {
-    const std::string mime = DlnaMimeType(std::string("x.") + extension);
+  for (const VideoType& type : kVideoTypes) {
+    const std::string mime = type.mime;
     if (std::find(seen.begin(), seen.end(), mime) != seen.end()) continue;
     seen.push_back(mime);
     out += DlnaVideoProtocolInfo(mime) + ",";

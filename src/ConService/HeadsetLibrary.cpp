@@ -7,9 +7,9 @@
 #include <memory>
 #include <vector>
 
-#include "ConService/MediaServer.h"
 #include "ConService/MediaValuesCache.h"
 #include "ConService/Service.h"
+#include "ConService/VideoTypes.h"
 #include "ConService/VrFormat.h"
 #include "platform/TextCodec.h"
 
@@ -81,7 +81,7 @@ bool IsPlainAuthority(std::string_view text, bool* hasPort) {
 // The title a player shows: the file name without a video extension.
 std::string TitleOf(const std::string& name) {
   std::size_t dot = name.rfind('.');
-  if (dot == std::string::npos || dot == 0 || !MediaServer::VideoMimeType(name)) return name;
+  if (dot == std::string::npos || dot == 0 || !VideoMimeType(name)) return name;
   return name.substr(0, dot);
 }
 

@@ -31,23 +31,11 @@
 #include "ConService/ListProtocol.h"
 #include "ConService/ServiceDiagnostics.h"
 #include "ConService/ShareRecord.h"
+#include "ConService/VideoTypes.h"
 #include "platform/FileSystem.h"
 
 namespace brisel {
 namespace {
-
-struct VideoType {
-  const char* extension;
-  const char* mime;
-};
-constexpr VideoType kVideoTypes[] = {
-    {".mp4", "video/mp4"},       {".mkv", "video/x-matroska"},
-    {".flv", "video/x-flv"},     {".rmvb", "application/vnd.rn-realmedia-vbr"},
-    {".wmv", "video/x-ms-wmv"},  {".avi", "video/x-msvideo"},
-    {".mpeg", "video/mpeg"},     {".3gp", "video/3gpp"},
-    {".ts", "video/mp2t"},       {".m4v", "video/x-m4v"},
-    {".mov", "video/quicktime"}, {".webm", "video/webm"},
-};
 
 // The realm CivetWeb itself uses for the challenges it sends (its default domain).
 constexpr const char* kAuthRealm = "mydomain.com";
@@ -279,19 +267,6 @@ bool DiscardBody(mg_connection* conn) {
 std::once_flag g_libraryInit;
 
 }  // namespace
-
-const char* MediaServer::VideoMimeType(std::string_view path) {
-  std::size_t dot = path.rfind('.');
-  if (dot == std::string_view::npos || path.find('/', dot) != std::string_view::npos)
-    return nullptr;
-  std::string_view extension = path.substr(dot);
-  for (const VideoType& type : kVideoTypes) {
-    if (extension.size() == std::strlen(type.extension) &&
-        strncasecmp(extension.data(), type.extension, extension.size()) == 0)
-      return type.mime;
-  }
-  return nullptr;
-}
 
 MediaServer::~MediaServer() { Stop(); }
 

@@ -68,10 +68,6 @@ class MediaServer {
   void Stop();
   bool Running() const { return m_pContext != nullptr; }
 
-  // Content type of a video by its extension (mp4 mkv flv rmvb wmv avi mpeg 3gp ts m4v mov
-  // webm, any case), or null for other files.
-  static const char* VideoMimeType(std::string_view path);
-
  private:
   static int HandleRequest(mg_connection* conn, void* self);
   static int OnNewConnection(const mg_connection* conn, void** data);
