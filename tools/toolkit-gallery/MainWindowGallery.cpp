@@ -19,7 +19,7 @@
 #include "BriselUIFiles/ui/CDownLoadDlg.h"
 #include "BriselUIFiles/ui/RightVideoDlg.h"
 #include "BriselUIFiles/ui/VideoWndList.h"
-#include "ConService/Service.h"
+#include "ConService/ShareCatalogue.h"
 #include "GalleryOutput.h"
 #include "app/SharePage.h"
 #include "app/ui/BriselVRClientDlg.h"
@@ -110,7 +110,7 @@ bool MakeSampleLibrary(const std::string& folder) {
   CreateDirectories(folder + "/videos");
   CreateDirectories(folder + "/appData/converted");
   CreateDirectories(folder + "/file_root/image");
-  Service catalogue;  // writes the record files; destroyed before the window starts
+  ShareCatalogue catalogue;  // writes the record files; destroyed before the window starts
   std::vector<QueueFileEntry> tasks;
   std::vector<VIDEO_RELATION_ST> relations;
   for (const SampleVideo& v : kVideos) {
