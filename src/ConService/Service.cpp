@@ -151,7 +151,7 @@ void Service::Settle(Loop loop, bool running, const std::string& error) {
 
 void Service::UdpLoop(std::string address) {
   pthread_setname_np(pthread_self(), "UDP线程");
-  auto server = std::make_unique<LanServer>(&m_list, &m_nConnected, m_wakeFd);
+  auto server = std::make_unique<LanServer>(&m_list, &m_nConnected, m_wakeFd, m_lanClock);
   std::string error;
   if (!server->Open(address, &error)) {
     WriteLog("列表服务未能启动：" + error, kServiceTag);

@@ -91,6 +91,8 @@ class Service {
 
   // The clock of list stamps, in milliseconds since 1970; empty restores the real one.
   void SetListStampClockForTesting(std::function<std::uint64_t()> clock);
+  // The LanServer's clock (when the datagram is due, how long a phone has been idle).
+  void SetLanClockForTesting(LanServer::Clock clock) { m_lanClock = std::move(clock); }
 
  private:
   enum class Loop { Udp, Http };
@@ -105,6 +107,7 @@ class Service {
   ListProtocolHandler m_list;  // UDP thread while it runs
   MediaValuesProber m_prober;
   std::unique_ptr<DlnaServer> m_pDlna;
+  LanServer::Clock m_lanClock;
 
   std::atomic<std::uint32_t> m_flags{0};
   std::atomic<int> m_nConnected{0};
