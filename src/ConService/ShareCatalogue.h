@@ -37,6 +37,9 @@ inline constexpr int SHARE_ADD_UNWRITABLE = 3;  // the record file could not be 
 // protocol its serialized lists, the media server the file a request is answered with, the
 // headset libraries and the DLNA server a snapshot of the sections, a key resolved to its
 // video and the videos' media values; the prober the videos whose values it keeps ready.
+// Another source of videos plugs in behind the same calls: its sections follow the two share
+// lists in the snapshot, and its keys resolve under media paths of its own; phones and the
+// list protocol see the share lists only.
 //
 // Thread contract: every operation may be called from any thread; the catalogue mutex guards
 // both lists (it is held only while they are read or changed, never while a server builds an
