@@ -89,7 +89,7 @@ std::uint8_t BriselVRClientCore::StartLanServiceOn(const std::string& address) {
   if (!m_pService) m_pService = std::make_unique<Service>();
   if (!m_pFileStatusManager)
     m_pFileStatusManager = std::make_unique<FileStatusManager>(m_mainWindow);
-  m_pService->SetFileStatusChangeListener(m_pFileStatusManager.get());
+  m_pService->Catalogue().SetFileStatusChangeListener(m_pFileStatusManager.get());
   m_pService->SetDlnaServerEnabled(m_bDlnaAllowed && m_settings.m_nDlnaServer != 0);
   if (m_bSandboxed) return 0;
   std::uint8_t result = m_pService->SetServiceAddress(ServiceIp());
@@ -114,7 +114,7 @@ void BriselVRClientCore::SetExitWndType(int exitWndType) {
 }
 
 void BriselVRClientCore::LoadShareCatalogue() {
-  if (m_pService) m_pService->LoadAllShareRecords();
+  if (m_pService) m_pService->Catalogue().LoadAllShareRecords();
 }
 
 bool BriselVRClientCore::RestartLanService() {
@@ -138,7 +138,7 @@ void BriselVRClientCore::Shutdown(PagesShutdown* pages) {
   StopLogThread();
   if (m_pService) {
     m_pService->StopServiceThreads();
-    m_pService.reset();  // rewrites every record file
+    m_pService.reset();  // its catalogue rewrites every record file
   }
   m_pFileStatusManager.reset();
 }

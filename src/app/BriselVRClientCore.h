@@ -81,9 +81,9 @@ class BriselVRClientCore {
   // Where the FileStatusManager posts: the main window. Set it before StartLanService.
   void SetMainWindowTarget(MessageTargetRef mainWindow) { m_mainWindow = std::move(mainWindow); }
 
-  // The LAN service, for the pages (catalogue operations, SetServiceAddress on an address
-  // switch, ConnectedClientCount for the connected-phone count). Null until StartLanService
-  // and after Shutdown. Owned by this object.
+  // The LAN service, for the pages (its Catalogue for the video list, SetServiceAddress on an
+  // address switch, ConnectedClientCount for the connected-phone count). Null until
+  // StartLanService and after Shutdown. Owned by this object.
   Service* GetService() { return m_pService.get(); }
 
   // The settings of the run, filled by PrepareFolders.

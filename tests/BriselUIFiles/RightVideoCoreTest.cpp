@@ -131,13 +131,14 @@ class SharePage : public ::testing::Test {
 
   test::Sandbox box;
   Service service;
+  ShareCatalogue& catalogue = service.Catalogue();
   std::shared_ptr<MessageQueue> listMessages = std::make_shared<MessageQueue>();
   std::shared_ptr<MessageQueue> pageMessages = std::make_shared<MessageQueue>();
   FakePanel panel;
   FakePageWindow window;
   ListWindow listWindow;
   RightVideoCore page{&service, &window, pageMessages};
-  VideoWndListCore library{&service, &panel, &page};
+  VideoWndListCore library{&catalogue, &panel, &page};
   ConvertListCore queue{listMessages, pageMessages, &listWindow};
 };
 
@@ -169,9 +170,9 @@ TEST_F(SharePage, AConversionTravelsFromTheTileThroughTheQueueAndBack) {
 
   EXPECT_EQ(StateOf(clip), VIDEO_IDLE);
   EXPECT_EQ(StateOf(output), VIDEO_CONVERTED);
-  EXPECT_TRUE(service.FindShareRecord(SHARE_LIST_CONVERTED, output));
-  EXPECT_TRUE(service.FindShareRecord(SHARE_LIST_ORDINARY, clip));
-  EXPECT_FALSE(service.FindShareRecord(SHARE_LIST_ORDINARY, output));
+  EXPECT_TRUE(catalogue.FindShareRecord(SHARE_LIST_CONVERTED, output));
+  EXPECT_TRUE(catalogue.FindShareRecord(SHARE_LIST_ORDINARY, clip));
+  EXPECT_FALSE(catalogue.FindShareRecord(SHARE_LIST_ORDINARY, output));
   EXPECT_TRUE(TileOf(output)->HasThumbnail()) << "the converted file gets its own thumbnail";
   EXPECT_EQ(ReadRelationFile(RelationFilePath()), (std::vector<VIDEO_RELATION_ST>{{clip, output}}));
   EXPECT_EQ(panel.balloons, (std::vector<std::string>{"clip.mp4"}));
@@ -218,13 +219,13 @@ TEST_F(SharePage, AFailedConversionLeavesTheVideoIdleAndAddsNothing) {
   EXPECT_EQ(library.EntryCount(), 2u);
   EXPECT_TRUE(panel.balloons.empty());
   EXPECT_TRUE(ReadRelationFile(RelationFilePath()).empty());
-  EXPECT_EQ(service.ShareRecordCount(SHARE_LIST_CONVERTED), 0u);
+  EXPECT_EQ(catalogue.ShareRecordCount(SHARE_LIST_CONVERTED), 0u);
 
   // The unreadable video can be deleted like any other.
   Tick(unreadable);
   page.OnShareAction(SHARE_ACTION_DELETE);
   EXPECT_EQ(TileOf(unreadable), nullptr);
-  EXPECT_FALSE(service.FindShareRecord(SHARE_LIST_ORDINARY, unreadable));
+  EXPECT_FALSE(catalogue.FindShareRecord(SHARE_LIST_ORDINARY, unreadable));
 }
 
 // Deleting a converting video stops its converter and removes its partial output and its
@@ -260,7 +261,7 @@ TEST_F(SharePage, DeletingConvertingAndQueuedVideosEndsTheirTasks) {
   EXPECT_FALSE(PathExists(partial));
   EXPECT_FALSE(PathExists(box.Path("out/first(1).mp4")));
   EXPECT_TRUE(test::WaitFor([&] { return !test::ProcessAlive(running); }, 5s));
-  EXPECT_EQ(service.ShareRecordCount(SHARE_LIST_ORDINARY), 0u);
+  EXPECT_EQ(catalogue.ShareRecordCount(SHARE_LIST_ORDINARY), 0u);
   EXPECT_FALSE(PathExists(box.Path("out/second.mp4"))) << "the queued task never started";
   EXPECT_TRUE(PathExists(box.Path("out/first.mp4"))) << "the earlier output is kept";
   EXPECT_FALSE(page.Shown(IDC_SHARE_DELETE));

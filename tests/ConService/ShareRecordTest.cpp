@@ -63,11 +63,14 @@ TEST(ShareRecordTest, ParseReadsWhatWasWrittenAndIgnoresTheMagic) {
   noMagic.replace(0, 4, "xxxx");
   ASSERT_TRUE(ShareRecord::ParseRecordFile(noMagic, &record));
   EXPECT_EQ(record.type, 2);
-  std::string path;
-  EXPECT_FALSE(ShareRecord::VideoPathOfRecordFile(noMagic, &path));
-  EXPECT_TRUE(ShareRecord::VideoPathOfRecordFile(
-      HandMadeRecordFile(2, 0, 0, "n.mkv", key, "/v/n.mkv"), &path));
-  EXPECT_EQ(path, "/v/n.mkv");
+  ShareRecord video;
+  EXPECT_FALSE(ShareRecord::ParseVideoRecord(noMagic, &video));
+  EXPECT_FALSE(
+      ShareRecord::ParseVideoRecord(HandMadeRecordFile(2, 0, 0, "n.mkv", key, ""), &video));
+  ASSERT_TRUE(
+      ShareRecord::ParseVideoRecord(HandMadeRecordFile(2, 0, 0, "n.mkv", key, "/v/n.mkv"), &video));
+  EXPECT_EQ(video.path, "/v/n.mkv");
+  EXPECT_EQ(video.type, 2);
 }
 
 TEST(ShareRecordTest, FilesThatDoNotFitTheRecordAreRefused) {

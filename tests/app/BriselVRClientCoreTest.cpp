@@ -152,7 +152,8 @@ TEST_F(ClientCore, ShutdownEndsThePagesThreadsBeforeTheService) {
   using NoWindows = test::SilentLibraryHost;
   NoWindows host;
   struct Pages : PagesShutdown {
-    Pages(BriselVRClientCore& c, NoWindows* h) : core(c), library(c.GetService(), h, h) {}
+    Pages(BriselVRClientCore& c, NoWindows* h)
+        : core(c), library(&c.GetService()->Catalogue(), h, h) {}
     void ShutdownPages() override {
       serviceAlive = core.GetService() != nullptr;
       logged = WriteLog("pages shut down", "test");

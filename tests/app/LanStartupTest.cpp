@@ -45,7 +45,7 @@ TEST_F(LanStartupTest, StartupRunsTheServiceWithTheCatalogueAndShutdownRewritesI
   const std::string video = sandbox.WriteFile("videos/a.mp4", "video");
   std::string key;
   {
-    Service earlier;
+    ShareCatalogue earlier;
     earlier.AddShareRecord(video, 1, &key);
   }
   Adapters({"127.0.0.1"});
@@ -69,7 +69,7 @@ TEST_F(LanStartupTest, StartupRunsTheServiceWithTheCatalogueAndShutdownRewritesI
 
     // A vanished video reaches the main window as WM_SHARE_FILE_STATUS_1.
     RemoveFile(video);
-    core.GetService()->SetPresenceRetestInterval(std::chrono::milliseconds(0));
+    core.GetService()->Catalogue().SetPresenceRetestInterval(std::chrono::milliseconds(0));
     reply = phone.RequestList(1, reply.stamp);
     EXPECT_EQ(reply.entries.at(0).hasVideo, 0);
     ASSERT_TRUE(window->WaitForCount(1, std::chrono::seconds(5), WM_SHARE_FILE_STATUS_1));

@@ -25,7 +25,7 @@
 #include "BriselUIFiles/ui/CDownLoadDlg.h"
 #include "BriselUIFiles/ui/RightVideoDlg.h"
 #include "BriselUIFiles/ui/VideoWndList.h"
-#include "ConService/Service.h"
+#include "ConService/ShareCatalogue.h"
 #include "ConService/ShareRecord.h"
 #include "GalleryOutput.h"
 #include "app/SharePage.h"
@@ -154,7 +154,7 @@ bool MakeSampleLibrary(const std::string& folder) {
   CreateDirectories(folder + "/thumbs");
   CreateDirectories(folder + "/appData/converted");
   CreateDirectories(folder + "/file_root/image");
-  Service catalogue;  // writes the record files; destroyed before the window starts
+  ShareCatalogue catalogue;  // writes the record files; destroyed before the window starts
   std::vector<QueueFileEntry> tasks;
   for (const SampleTask& t : kTasks) {
     const std::string picture = TaskPicture(folder, t);

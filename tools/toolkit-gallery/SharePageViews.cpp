@@ -167,9 +167,11 @@ void RenderSharePageViews() {
       const bool converted = std::string(name).find("(1)") != std::string::npos ||
                              std::string(name) == "concert_front_row.mp4";
       std::string key;
-      service.AddShareRecord(path, converted ? SHARE_LIST_CONVERTED : SHARE_LIST_ORDINARY, &key);
+      service.Catalogue().AddShareRecord(
+          path, converted ? SHARE_LIST_CONVERTED : SHARE_LIST_ORDINARY, &key);
       if (std::string(name) != "not really a video.mp4")
-        MakeThumbnail(hue).save(QString::fromStdString(service.ThumbnailPath(key)), "JPG");
+        MakeThumbnail(hue).save(QString::fromStdString(service.Catalogue().ThumbnailPath(key)),
+                                "JPG");
       hue += 29;
     }
     PageWindow full(&service);

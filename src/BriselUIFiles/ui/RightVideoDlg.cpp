@@ -10,6 +10,7 @@
 #include "BriselUIFiles/ui/CConvertList.h"
 #include "BriselUIFiles/ui/VideoWndDlg.h"
 #include "BriselUIFiles/ui/VideoWndList.h"
+#include "ConService/Service.h"
 #include "platform/ShellOpen.h"
 #include "settings/AppSettings.h"
 #include "settings/ProgramValues.h"
@@ -127,7 +128,8 @@ CRightVideoDlg::CRightVideoDlg(Service* service, SettingsPageHost* settingsHost,
   m_pConvertList = new CConvertList(Target(), this);
   m_pConvertList->setGeometry(view);
   m_pConvertList->LoadQueueFile();
-  m_pVideoList = new CVideoWndList(service, &m_core, Target(), this);
+  m_pVideoList =
+      new CVideoWndList(service ? &service->Catalogue() : nullptr, &m_core, Target(), this);
   m_pVideoList->setGeometry(view);
   m_pVideoList->SetChangedHandler([this] { m_core.RefreshSelection(); });
   m_pToast = new CMsgBoxDlg(this);

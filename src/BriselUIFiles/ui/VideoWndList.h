@@ -19,7 +19,7 @@ namespace brisel {
 
 class CKbcButton;
 class CVideoWndDlg;
-class Service;
+class ShareCatalogue;
 class VideoWndListCore;
 class VideoWndListPage;
 
@@ -36,8 +36,8 @@ class CVideoWndList : public QWidget, public VideoWndListHost {
   static constexpr int kLineStep = 25;  // pixels per scroll line and per wheel message
 
   // `page` routes the library's requests (the share page's core); `pageWindow` receives the
-  // tiles' clicks. The catalogue (`service`, may be null) must outlive the panel.
-  CVideoWndList(Service* service, VideoWndListPage* page, MessageTargetRef pageWindow,
+  // tiles' clicks. The catalogue (may be null) must outlive the panel.
+  CVideoWndList(ShareCatalogue* catalogue, VideoWndListPage* page, MessageTargetRef pageWindow,
                 QWidget* parent);
   ~CVideoWndList() override;
 
