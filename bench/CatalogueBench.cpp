@@ -9,13 +9,14 @@
 #include <string>
 
 #include "ConService/ClientSlot.h"
-#include "ConService/Service.h"
+#include "ConService/ListProtocolHandler.h"
 #include "ConService/ServiceDiagnostics.h"
+#include "ConService/ShareCatalogue.h"
 #include "platform/ProgramFolder.h"
 
 namespace {
 
-std::unique_ptr<brisel::Service> FullService() {
+std::unique_ptr<brisel::ShareCatalogue> FullCatalogue() {
   // Removed when the benchmark ends.
   struct TempFolder {
     std::string path;
@@ -32,23 +33,24 @@ std::unique_ptr<brisel::Service> FullService() {
   const std::string& folder = temp.path;
   brisel::SetProgramFolderOverride(folder);
   brisel::SetServiceDiagnosticsEnabled(false);
-  auto service = std::make_unique<brisel::Service>();
+  auto catalogue = std::make_unique<brisel::ShareCatalogue>();
   for (int i = 0; i < 35; ++i) {
     std::string path = folder + "/" + std::string(54, 'n') + "_" + std::to_string(100 + i) + "_";
     std::ofstream(path) << "v";
-    service->AddShareRecord(path, 1);
+    catalogue->AddShareRecord(path, 1);
   }
-  return service;
+  return catalogue;
 }
 
 void ListReply(benchmark::State& state) {
-  auto service = FullService();
-  service->SetPresenceRetestInterval(std::chrono::milliseconds(state.range(0)));
+  auto catalogue = FullCatalogue();
+  catalogue->SetPresenceRetestInterval(std::chrono::milliseconds(state.range(0)));
+  brisel::ListProtocolHandler protocol(*catalogue);
   brisel::ClientSlot slot;
   std::size_t bytes = 0;
   for (auto _ : state) {
-    bytes = service->BuildListReply(1, slot, 0);
-    benchmark::DoNotOptimize(service->ReplyBuffer().data());
+    bytes = protocol.BuildListReply(1, slot, 0);
+    benchmark::DoNotOptimize(protocol.ReplyBuffer().data());
   }
   state.counters["reply_bytes"] = static_cast<double>(bytes);
   state.SetItemsProcessed(state.iterations());

@@ -1,7 +1,8 @@
 // What a headset player waits for when it opens the library: the DeoVR and HereSphere indexes
 // and one video's page for a full catalogue of 70 videos (35 per list), built in-process and
 // fetched over HTTP from the media server on loopback (a keep-alive connection, as players
-// keep one). The media values are probed before timing, as the HTTP thread does after start.
+// keep one). The media values are probed before timing, as the service's prober does after
+// start.
 // The HTTP cases listen on 127.0.0.1 only; run inside a private network namespace anyway,
 // e.g. /work/shared/tools/lan-sandbox isolated build/bench/headset_library_bench
 #include <arpa/inet.h>
@@ -20,8 +21,8 @@
 
 #include "ConService/HeadsetLibrary.h"
 #include "ConService/MediaServer.h"
-#include "ConService/Service.h"
 #include "ConService/ServiceDiagnostics.h"
+#include "ConService/ShareCatalogue.h"
 #include "platform/ChildProcess.h"
 #include "platform/ProgramFolder.h"
 
@@ -31,9 +32,9 @@ constexpr int kPort = 11817;  // not the service's own, so a running program is 
 
 struct Library {
   std::string folder;
-  std::unique_ptr<brisel::Service> service;
+  std::unique_ptr<brisel::ShareCatalogue> catalogue;
   std::unique_ptr<brisel::HeadsetLibrary> library;
-  brisel::MediaServer server;
+  std::unique_ptr<brisel::MediaServer> server;
   std::string someKey;
 
   Library() {
@@ -41,7 +42,7 @@ struct Library {
     folder = mkdtemp(pattern);
     brisel::SetProgramFolderOverride(folder);
     brisel::SetServiceDiagnosticsEnabled(false);
-    service = std::make_unique<brisel::Service>();
+    catalogue = std::make_unique<brisel::ShareCatalogue>();
     const std::string clip = folder + "/clip.mp4";
     brisel::RunProcess({"ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i",
                         "testsrc2=size=640x320:rate=25:duration=2", clip},
@@ -50,20 +51,21 @@ struct Library {
     for (int i = 0; i < 70; ++i) {
       const std::string path = folder + "/v" + std::to_string(i) + formats[i % 5] + ".mp4";
       std::filesystem::copy_file(clip, path);
-      service->AddShareRecord(path, i < 35 ? 1 : 2, &someKey);
-      service->MediaCache().Lookup(path);
+      catalogue->AddShareRecord(path, i < 35 ? 1 : 2, &someKey);
+      catalogue->MediaCache().Lookup(path);
     }
-    library = std::make_unique<brisel::HeadsetLibrary>(*service, "127.0.0.1", kPort);
-    server.SetHeadsetLibrary(library.get());
+    library = std::make_unique<brisel::HeadsetLibrary>(*catalogue, "127.0.0.1", kPort);
+    server = std::make_unique<brisel::MediaServer>(*catalogue);
+    server->SetHeadsetLibrary(library.get());
     std::string error;
-    if (!server.Start("127.0.0.1", kPort, folder + "/file_root", &error)) {
+    if (!server->Start("127.0.0.1", kPort, catalogue->DocumentRoot(), &error)) {
       std::fprintf(stderr, "%s\n", error.c_str());
     }
   }
   ~Library() {
-    server.Stop();
+    server.reset();
     library.reset();
-    service.reset();
+    catalogue.reset();
     std::error_code ec;
     std::filesystem::remove_all(folder, ec);
   }

@@ -14,6 +14,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FuzzedDataProvider input(data, size);
   brisel::DlnaCatalogue catalogue;
   catalogue.mediaBaseUrl = "http://10.77.0.1:11717";
+  catalogue.containers = {{"1", "视频", 1, {}}, {"2", "已转码视频", 2, {}}};
+  if (input.ConsumeBool()) {
+    catalogue.containers.push_back(
+        {input.ConsumeBool() ? "17" : "1x", input.ConsumeRandomLengthString(40), 3, {}});
+  }
   const int videos = input.ConsumeIntegralInRange(0, 6);
   for (int i = 0; i < videos; ++i) {
     brisel::DlnaVideo video;
@@ -21,13 +26,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                     : input.ConsumeRandomLengthString(40);
     video.name = input.ConsumeRandomLengthString(80);
     video.path = "/v/" + input.ConsumeRandomLengthString(80);
+    video.urlPath = "/" + video.key;
+    video.thumbnailUrlPath = "/image/" + video.key + ".jpg";
     video.hasThumbnail = input.ConsumeBool();
     video.facts.exists = input.ConsumeBool();
     video.facts.size = input.ConsumeIntegral<std::uint64_t>();
     video.facts.durationMs = input.ConsumeIntegral<std::int64_t>();
     video.facts.width = input.ConsumeIntegral<int>();
     video.facts.height = input.ConsumeIntegral<int>();
-    catalogue.videos[input.ConsumeIntegralInRange(0, 1)].push_back(video);
+    const std::size_t last = catalogue.containers.size() - 1;
+    catalogue.containers[input.ConsumeIntegralInRange<std::size_t>(0, last)].videos.push_back(
+        video);
   }
   brisel::DlnaBrowseRequest request;
   request.objectId =

@@ -1,41 +1,26 @@
 // Requests come from any phone on the LAN: whatever arrives, the service answers with a
 // well-formed reply (the generic one or a list reply) and never reads or writes out of bounds.
-#include <stdlib.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <filesystem>
-#include <memory>
 #include <string>
 
+#include "CatalogueFixture.h"
 #include "ConService/ClientSlot.h"
-#include "ConService/Service.h"
-#include "ConService/ServiceDiagnostics.h"
-#include "platform/ProgramFolder.h"
+#include "ConService/ListProtocolHandler.h"
 
 namespace {
 
-struct Fixture {
+struct Fixture : brisel::fuzz::CatalogueFixture {
   Fixture() {
-    char pattern[] = "/tmp/brisel-fuzz-XXXXXX";
-    folder = mkdtemp(pattern);
-    brisel::SetProgramFolderOverride(folder);
-    brisel::SetServiceDiagnosticsEnabled(false);
-    service = std::make_unique<brisel::Service>();
     for (int i = 0; i < 35; ++i)
-      service->AddShareRecord("/v/" + std::string(50, 'a') + std::to_string(i), 1);
+      catalogue->AddShareRecord("/v/" + std::string(50, 'a') + std::to_string(i), 1);
     socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0, pair);
   }
-  ~Fixture() {
-    service.reset();
-    std::error_code ec;
-    std::filesystem::remove_all(folder, ec);
-  }
-  std::string folder;
-  std::unique_ptr<brisel::Service> service;
+  brisel::ListProtocolHandler protocol{*catalogue};
   int pair[2] = {-1, -1};
 };
 
@@ -47,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   slot.socket = fixture.pair[0];
   std::size_t n = size < slot.buffer.size() ? size : slot.buffer.size();
   std::memcpy(slot.buffer.data(), data, n);
-  fixture.service->HandlePacket(slot, static_cast<int>(n));
+  fixture.protocol.HandlePacket(slot, static_cast<int>(n));
   char reply[8192];
   ssize_t got = recv(fixture.pair[1], reply, sizeof reply, 0);
   if (n > 0 && (got < 10 || std::memcmp(reply, "qmtk\x01", 5) != 0)) __builtin_trap();

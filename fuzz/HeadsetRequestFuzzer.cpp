@@ -2,44 +2,28 @@
 // header, the library answers well-formed JSON, and every URL in it starts with an authority
 // made only of host[:port] characters.
 #include <json/json.h>
-#include <stdlib.h>
 
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
 
+#include "CatalogueFixture.h"
 #include "ConService/HeadsetLibrary.h"
-#include "ConService/Service.h"
-#include "ConService/ServiceDiagnostics.h"
-#include "platform/ProgramFolder.h"
 
 namespace {
 
-struct Fixture {
+struct Fixture : brisel::fuzz::CatalogueFixture {
   Fixture() {
-    char pattern[] = "/tmp/brisel-fuzz-XXXXXX";
-    folder = mkdtemp(pattern);
-    brisel::SetProgramFolderOverride(folder);
-    brisel::SetServiceDiagnosticsEnabled(false);
-    service = std::make_unique<brisel::Service>();
     for (const char* name : {"a.mp4", "b_180_LR.mkv", "\xff\xfe bad \xe4\xb8.mp4"}) {
       const std::string path = folder + "/" + name;
       std::ofstream(path) << "not a video";
-      service->AddShareRecord(path, 1, &key);
+      catalogue->AddShareRecord(path, 1, &key);
     }
-    library = std::make_unique<brisel::HeadsetLibrary>(*service, "10.0.0.5", 11717);
+    library = std::make_unique<brisel::HeadsetLibrary>(*catalogue, "10.0.0.5", 11717);
   }
-  ~Fixture() {
-    library.reset();
-    service.reset();
-    std::error_code ec;
-    std::filesystem::remove_all(folder, ec);
-  }
-  std::string folder, key;
-  std::unique_ptr<brisel::Service> service;
+  std::string key;
   std::unique_ptr<brisel::HeadsetLibrary> library;
 };
 

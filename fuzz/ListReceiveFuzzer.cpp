@@ -6,7 +6,6 @@
 //
 // Input: chunks, each one length byte and then up to that many bytes.
 #include <arpa/inet.h>
-#include <stdlib.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -14,38 +13,29 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <string>
 
+#include "CatalogueFixture.h"
 #include "ConService/LanServer.h"
 #include "ConService/ListProtocol.h"
-#include "ConService/Service.h"
-#include "ConService/ServiceDiagnostics.h"
-#include "platform/ProgramFolder.h"
+#include "ConService/ListProtocolHandler.h"
 
 namespace {
 
-struct Fixture {
+struct Fixture : brisel::fuzz::CatalogueFixture {
   Fixture() {
-    char pattern[] = "/tmp/brisel-fuzz-XXXXXX";
-    folder = mkdtemp(pattern);
-    brisel::SetProgramFolderOverride(folder);
-    brisel::SetServiceDiagnosticsEnabled(false);
-    service = std::make_unique<brisel::Service>();
     for (int i = 0; i < 35; ++i)
-      service->AddShareRecord("/v/" + std::string(40, 'a') + std::to_string(i), 1);
-    service->AddShareRecord("/v/converted.mp4", 2);
-    server = std::make_unique<brisel::LanServer>(service.get(), &connected, -1);
+      catalogue->AddShareRecord("/v/" + std::string(40, 'a') + std::to_string(i), 1);
+    catalogue->AddShareRecord("/v/converted.mp4", 2);
+    server = std::make_unique<brisel::LanServer>(&protocol, &connected, -1);
+    protocol.SetConnections(server->Slots());  // as the UDP loop wires them
   }
   ~Fixture() {
+    protocol.SetConnections({});
     server.reset();
-    service.reset();
-    std::error_code ec;
-    std::filesystem::remove_all(folder, ec);
   }
-  std::string folder;
-  std::unique_ptr<brisel::Service> service;
+  brisel::ListProtocolHandler protocol{*catalogue};
   std::atomic<int> connected{0};
   std::unique_ptr<brisel::LanServer> server;
 };

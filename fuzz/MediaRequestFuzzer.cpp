@@ -25,8 +25,8 @@
 #include <filesystem>
 #include <string>
 
+#include "CatalogueFixture.h"
 #include "ConService/MediaServer.h"
-#include "ConService/ServiceDiagnostics.h"
 #include "ConService/ShareRecord.h"
 #include "platform/FileSystem.h"
 
@@ -36,13 +36,11 @@ constexpr int kPort = 21717;
 constexpr const char* kSecret = "SECRET-OUTSIDE-THE-ROOT";
 constexpr const char* kHalf = "HALF-WRITTEN-RECORD";
 
-struct Fixture {
+// The record file is written as another process would: the catalogue in memory holds nothing,
+// and the media server answers from file_root alone.
+struct Fixture : brisel::fuzz::CatalogueFixture {
   Fixture() {
-    char pattern[] = "/tmp/brisel-fuzz-XXXXXX";
-    folder = mkdtemp(pattern);
-    brisel::SetServiceDiagnosticsEnabled(false);
-    const std::string root = folder + "/file_root";
-    brisel::CreateDirectories(root + "/image");
+    const std::string root = catalogue->DocumentRoot();
     brisel::CreateDirectories(folder + "/videos");
     std::string video(5000, '\0');
     for (std::size_t i = 0; i < video.size(); ++i) video[i] = static_cast<char>('a' + i % 26);
@@ -75,14 +73,9 @@ struct Fixture {
       std::abort();
     }
   }
-  ~Fixture() {
-    server.Stop();
-    std::error_code ec;
-    std::filesystem::remove_all(folder, ec);
-  }
-  std::string folder;
+  ~Fixture() { server.Stop(); }
   std::string key, etag, date;
-  brisel::MediaServer server;
+  brisel::MediaServer server{*catalogue};
 };
 
 void ReplaceAll(std::string* text, const std::string& token, const std::string& value) {

@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (record.IsWellFormed() && record.listEntry.size() != record.ListEntrySize())
       __builtin_trap();
   }
-  std::string path;
-  brisel::ShareRecord::VideoPathOfRecordFile(bytes, &path);
+  brisel::ShareRecord video;
+  if (brisel::ShareRecord::ParseVideoRecord(bytes, &video) && video.path.empty()) __builtin_trap();
   return 0;
 }

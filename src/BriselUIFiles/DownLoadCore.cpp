@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "BriselAssist/Http/CurlSupport.h"
+#include "BriselAssist/Http/UpdateSignature.h"
 #include "BriselDataManager/LogRecorder.h"
 #include "platform/FileSystem.h"
 #include "platform/ProgramFolder.h"
@@ -129,6 +130,90 @@ int OnProgress(void* user, curl_off_t, curl_off_t received, curl_off_t, curl_off
   return 0;
 }
 
+// What every request of a download sets: the protocols (a redirect never leaves https), the
+// redirects, the client's name, the connect time-out, the trust anchors, and the callbacks
+// that take the body and watch the progress, both given `user`.
+void SetCommonOptions(CURL* curl, const std::string& url, const std::string& caFile,
+                      char* errorBuffer, curl_write_callback onBody,
+                      curl_xferinfo_callback onProgress, void* user) {
+  curl_easy_reset(curl);
+  curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, kHttpProtocols);
+  curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, RedirectProtocolsFor(url));
+  curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 10L);
+  curl_easy_setopt(curl, CURLOPT_USERAGENT, "BriselVRClient");
+  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, DownLoadCore::kConnectTimeoutMs);
+  curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+  curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+  if (!caFile.empty()) curl_easy_setopt(curl, CURLOPT_CAINFO, caFile.c_str());
+  errorBuffer[0] = '\0';
+  curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorBuffer);
+  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, onBody);
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, user);
+  curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, onProgress);
+  curl_easy_setopt(curl, CURLOPT_XFERINFODATA, user);
+}
+
+// The reason a request ended with `rc`: a refused redirect in words, else curl's own.
+std::string CurlFailure(CURLcode rc, const char* errorBuffer) {
+  if (rc == CURLE_UNSUPPORTED_PROTOCOL) return "a redirect to another protocol was refused";
+  return errorBuffer[0] ? errorBuffer : curl_easy_strerror(rc);
+}
+
+// The signature: one small body, 64 bytes and not one more.
+struct SignatureFetch {
+  const std::atomic<bool>* cancel = nullptr;
+  std::string bytes;
+  bool tooLong = false;
+};
+
+std::size_t OnSignatureBody(char* data, std::size_t size, std::size_t count, void* user) {
+  auto* f = static_cast<SignatureFetch*>(user);
+  if (f->cancel->load()) return 0;
+  const std::size_t n = size * count;
+  if (f->bytes.size() + n > kUpdateSignatureSize) {
+    f->tooLong = true;
+    return 0;
+  }
+  f->bytes.append(data, n);
+  return n;
+}
+
+int OnSignatureProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  return static_cast<SignatureFetch*>(user)->cancel->load() ? 1 : 0;
+}
+
+// GETs the signature at `url`. Nothing when it could not be had; `reason` says why.
+std::optional<std::string> FetchSignature(CURL* curl, const std::string& url,
+                                          const std::string& caFile,
+                                          const std::atomic<bool>* cancel, std::string* reason) {
+  if (url.empty()) {
+    *reason = "no signature URL";
+    return std::nullopt;
+  }
+  char curlError[CURL_ERROR_SIZE];
+  SignatureFetch f;
+  f.cancel = cancel;
+  SetCommonOptions(curl, url, caFile, curlError, OnSignatureBody, OnSignatureProgress, &f);
+  curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, DownLoadCore::kSignatureTimeoutMs);
+  CURLcode rc = curl_easy_perform(curl);
+  long status = 0;
+  curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+  if (f.tooLong) {
+    *reason = "the signature " + url + " is longer than 64 bytes";
+  } else if (rc != CURLE_OK) {
+    *reason = "the signature " + url + " could not be fetched: " + CurlFailure(rc, curlError);
+  } else if (status != 200) {
+    *reason = "the signature " + url + " answered HTTP status " + std::to_string(status);
+  } else {
+    return f.bytes;
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 DownLoadCore::DownLoadCore(MessageTargetRef host, MessageTargetRef owner)
@@ -145,61 +230,114 @@ std::string DownLoadCore::InstallerPath() {
   return folder + "BriselVR助手.exe";
 }
 
+std::string DownLoadCore::PackagePath(const std::string& installerPath) {
+  const std::string exe = ".exe";
+  if (installerPath.size() >= exe.size() &&
+      installerPath.compare(installerPath.size() - exe.size(), exe.size(), exe) == 0)
+    return installerPath.substr(0, installerPath.size() - exe.size()) + ".deb";
+  return installerPath + ".deb";
+}
+
+bool DownLoadCore::IsDebianPackage(std::string_view head) {
+  // dpkg-deb writes the member name padded with spaces; GNU ar ends it with "/".
+  constexpr std::string_view kStart = "!<arch>\ndebian-binary";
+  return head.substr(0, kStart.size()) == kStart;
+}
+
+void DownLoadCore::SetCaFile(const std::string& pemPath) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_strCaFile = pemPath;
+}
+
 bool DownLoadCore::StartDownload(const std::string& url) {
   if (m_bRunning) return false;
   if (m_thread.joinable()) m_thread.join();
   m_bCancel = false;
   m_bDone = false;
   m_nPercent = -1;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_strPackage.clear();
+  }
   m_bRunning = true;
-  m_thread = std::thread(&DownLoadCore::DownloadThread, this, url);
+  m_thread = std::thread(&DownLoadCore::DownloadThread, this, url, UpdatePublicKey());
   return true;
 }
 
-void DownLoadCore::DownloadThread(std::string url) {
-  const std::string path = InstallerPath();
-  long status = 0;
-  std::string reason;
-  DownloadResult result = DownloadFile(url, path, &status, &reason);
-  if (result == DownloadResult::Ok)
-    WriteLog("下载完成", kDownLoadDlgTag);
-  else
-    WriteLog("download failed: " + reason, kDownLoadDlgTag);
-  PostTo(m_host, Message(WM_DOWNLOAD_RESULT, static_cast<int>(result), status, path, reason));
-  if (result == DownloadResult::Ok && m_bLaunch) {
-    if (ShellOpen(path))
-      PostTo(m_owner, Message(WM_SYSCOMMAND, SC_CLOSE));
-    else
-      WriteLog("the installer could not be opened: " + path, kDownLoadDlgTag);
+void DownLoadCore::DownloadThread(std::string url, std::optional<std::string> publicKey) {
+  Outcome outcome = DownloadFile(url, InstallerPath(), publicKey);
+  switch (outcome.result) {
+    case DownloadResult::Ok:
+      WriteLog("下载完成", kDownLoadDlgTag);
+      break;
+    case DownloadResult::KeptUnverified:
+      WriteLog("下载完成", kDownLoadDlgTag);
+      WriteLog("not verified: " + outcome.reason, kDownLoadDlgTag);
+      break;
+    case DownloadResult::SignatureRejected:
+      WriteLog("update not verified, deleted: " + outcome.reason, kDownLoadDlgTag);
+      break;
+    default:
+      WriteLog("download failed: " + outcome.reason, kDownLoadDlgTag);
+      break;
   }
+  const bool kept =
+      outcome.result == DownloadResult::Ok || outcome.result == DownloadResult::KeptUnverified;
+  if (kept && m_bLaunch) {
+    if (outcome.result == DownloadResult::Ok && outcome.package) {
+      // The user decides in the dialog; InstallPackage opens it.
+      std::lock_guard<std::mutex> lock(m_mutex);
+      m_strPackage = outcome.path;
+    } else if (!ShellOpen(DirName(outcome.path))) {
+      WriteLog("the download folder could not be opened: " + DirName(outcome.path),
+               kDownLoadDlgTag);
+    }
+  }
+  PostTo(m_host, Message(WM_DOWNLOAD_RESULT, static_cast<int>(outcome.result), outcome.status,
+                         outcome.path, outcome.reason));
   m_bRunning = false;
 }
 
-DownloadResult DownLoadCore::DownloadFile(const std::string& url, const std::string& path,
-                                          long* status, std::string* reason) {
-  long ignoredStatus = 0;
-  std::string ignoredReason;
-  if (!status) status = &ignoredStatus;
-  if (!reason) reason = &ignoredReason;
-  *status = 0;
-  reason->clear();
-  m_bDone = false;
-  if (!IsHttpUrl(url)) {
-    *reason = "not an http or https URL: " + url;
-    return DownloadResult::BadUrl;
+std::string DownLoadCore::PackageToInstall() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_strPackage;
+}
+
+bool DownLoadCore::InstallPackage() {
+  // StartDownload forgets the package, so a download under way has none.
+  const std::string package = PackageToInstall();
+  if (package.empty()) return false;
+  if (!ShellOpen(package)) {
+    WriteLog("the installer could not be opened: " + package, kDownLoadDlgTag);
+    return false;
   }
+  PostTo(m_owner, Message(WM_SYSCOMMAND, SC_CLOSE));
+  return true;
+}
+
+DownLoadCore::Outcome DownLoadCore::DownloadFile(const std::string& url, const std::string& path,
+                                                 const std::optional<std::string>& publicKey) {
+  Outcome outcome;
+  outcome.path = path;
+  m_bDone = false;
+  auto fail = [&outcome](DownloadResult result, std::string reason) {
+    outcome.result = result;
+    outcome.reason = std::move(reason);
+    return outcome;
+  };
+  if (!IsHttpUrl(url)) return fail(DownloadResult::BadUrl, "not an http or https URL: " + url);
   const std::string folder = DirName(path);
-  if (!folder.empty() && !CreateDirectories(folder)) {
-    *reason = folder + ": " + std::strerror(errno);
-    return DownloadResult::FileError;
+  if (!folder.empty() && !CreateDirectories(folder))
+    return fail(DownloadResult::FileError, folder + ": " + std::strerror(errno));
+  std::string caFile;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    caFile = m_strCaFile;
   }
 
   EnsureCurlGlobalInit();
   CURL* curl = curl_easy_init();
-  if (!curl) {
-    *reason = "no HTTP session";
-    return DownloadResult::NetworkError;
-  }
+  if (!curl) return fail(DownloadResult::NetworkError, "no HTTP session");
   char curlError[CURL_ERROR_SIZE];
   Transfer t;
   // One retry when the connection could not be made at all.
@@ -212,23 +350,8 @@ DownloadResult DownLoadCore::DownloadFile(const std::string& url, const std::str
     t.path = path;
     t.temp = path + ".part";
     t.stallMs = m_nStallMs.load();
-    curlError[0] = '\0';
-    curl_easy_reset(curl);
-    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, kHttpProtocols);
-    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, kHttpProtocols);
-    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 10L);
-    curl_easy_setopt(curl, CURLOPT_USERAGENT, "BriselVRClient");
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, kConnectTimeoutMs);
+    SetCommonOptions(curl, url, caFile, curlError, OnBody, OnProgress, &t);
     curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, static_cast<long>(kPieceSize));
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, OnBody);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &t);
-    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, OnProgress);
-    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &t);
-    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, curlError);
     CURLcode rc = curl_easy_perform(curl);
 
     if (rc == CURLE_OK) {
@@ -259,33 +382,56 @@ DownloadResult DownLoadCore::DownloadFile(const std::string& url, const std::str
     }
     curl_off_t connectTime = 0;
     curl_easy_getinfo(curl, CURLINFO_CONNECT_TIME_T, &connectTime);
-    t.Fail(DownloadResult::NetworkError, curlError[0] ? curlError : curl_easy_strerror(rc));
+    t.Fail(DownloadResult::NetworkError, CurlFailure(rc, curlError));
     bool neverConnected = !t.headersSeen && connectTime == 0 &&
                           (rc == CURLE_COULDNT_CONNECT || rc == CURLE_OPERATION_TIMEDOUT);
     if (!neverConnected) break;
   }
   if (t.status == 0) curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &t.status);
-  curl_easy_cleanup(curl);
-  *status = t.status;
+  outcome.status = t.status;
 
   if (t.failure == DownloadResult::Ok) {
-    // On disk before it takes the installer's name, so a crash never leaves a torn one.
-    if (fsync(t.fd) != 0 || close(t.fd) != 0) {
-      t.fd = -1;
-      t.Fail(DownloadResult::FileError, t.temp + ": " + std::strerror(errno));
-    } else {
-      t.fd = -1;
-      if (rename(t.temp.c_str(), path.c_str()) != 0)
-        t.Fail(DownloadResult::FileError, path + ": " + std::strerror(errno));
-    }
+    // On disk before it can take the installer's name, so a crash never leaves a torn one.
+    const bool synced = fsync(t.fd) == 0;
+    const int syncError = errno;
+    const bool closed = close(t.fd) == 0;
+    t.fd = -1;
+    if (!synced || !closed)
+      t.Fail(DownloadResult::FileError, t.temp + ": " + std::strerror(synced ? errno : syncError));
   }
+  if (t.failure == DownloadResult::Ok) {
+    char head[64] = {};
+    int fd = open(t.temp.c_str(), O_RDONLY | O_CLOEXEC);
+    ssize_t n = fd >= 0 ? read(fd, head, sizeof head) : -1;
+    if (fd >= 0) close(fd);
+    outcome.package = n > 0 && IsDebianPackage(std::string_view(head, static_cast<std::size_t>(n)));
+    if (outcome.package) outcome.path = PackagePath(path);
+  }
+  if (t.failure == DownloadResult::Ok && publicKey) {
+    // The bytes on disk are what is checked: the signature covers the very file that will be
+    // kept, and an unverified one never takes the installer's name.
+    std::string why;
+    std::optional<std::string> signature =
+        FetchSignature(curl, SignatureUrl(url), caFile, &m_bCancel, &why);
+    if (m_bCancel)
+      t.Fail(DownloadResult::Cancelled, "cancelled");
+    else if (!signature || !VerifyUpdateFileSignature(t.temp, *publicKey, *signature, &why))
+      t.Fail(DownloadResult::SignatureRejected, why);
+  }
+  curl_easy_cleanup(curl);
+  if (t.failure == DownloadResult::Ok && rename(t.temp.c_str(), outcome.path.c_str()) != 0)
+    t.Fail(DownloadResult::FileError, outcome.path + ": " + std::strerror(errno));
   if (t.failure != DownloadResult::Ok) {
     t.Discard();
-    *reason = t.reason;
-    return t.failure;
+    outcome.package = false;
+    return fail(t.failure, t.reason);
   }
   m_bDone = true;
-  return DownloadResult::Ok;
+  if (!publicKey) {
+    outcome.result = DownloadResult::KeptUnverified;
+    outcome.reason = "this build has no update key";
+  }
+  return outcome;
 }
 
 }  // namespace brisel

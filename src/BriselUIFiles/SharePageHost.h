@@ -2,18 +2,16 @@
 
 #include <string>
 
-#include "platform/Messages.h"
-
 namespace brisel {
 
 class Service;
+class SettingsPageHost;
 
 // What the share page (its window CRightVideoDlg, its core RightVideoCore and the views it
 // hosts) needs of the main window. The main window implements it and hands it to the page
 // when it creates the page in CreatePages.
 //
-// Thread contract: every member is called on the UI thread. Worker threads of the page reach
-// the main window only by posting to MainWindowTarget().
+// Thread contract: every member is called on the UI thread.
 class SharePageHost {
  public:
   virtual ~SharePageHost() = default;
@@ -32,8 +30,9 @@ class SharePageHost {
   // The LAN service with the share catalogue; null when the program runs without one. It
   // lives until after ShutdownPages (PagesShutdown) has returned.
   virtual Service* GetService() = 0;
-  // Where the settings page posts WM_CHECK_UPDATE and workers post to the main window.
-  virtual MessageTargetRef MainWindowTarget() = 0;
+  // The host of the settings page the share page shows (the main window, which stores the
+  // user's choices); it outlives the page.
+  virtual SettingsPageHost* SettingsHost() = 0;
 };
 
 }  // namespace brisel

@@ -10,7 +10,7 @@
 #include "BriselUIFiles/ConvertListItemCore.h"
 #include "BriselUIFiles/JpegImage.h"
 #include "ConService/MediaValuesCache.h"
-#include "ConService/Service.h"
+#include "ConService/ShareCatalogue.h"
 #include "platform/ChildProcess.h"
 #include "platform/ConverterLocator.h"
 #include "platform/FileSystem.h"
@@ -80,8 +80,8 @@ std::int64_t RetrySeekMs(std::int64_t durationMs) {
   return durationMs > 0 && durationMs < kThumbnailSeekMs ? durationMs / 3 : 0;
 }
 
-VideoWndCore::VideoWndCore(Service* service, std::string path, int state)
-    : m_pService(service), m_strPath(std::move(path)), m_nState(state) {
+VideoWndCore::VideoWndCore(ShareCatalogue* catalogue, std::string path, int state)
+    : m_pCatalogue(catalogue), m_strPath(std::move(path)), m_nState(state) {
   m_strName = NameOf(m_strPath);
 }
 
@@ -219,7 +219,7 @@ void VideoWndCore::ProbeThread() {
   if (!registered && !m_bStopping && path.size() <= kMaxProbePathBytes) {
     std::uint8_t list = State() == VIDEO_CONVERTED ? SHARE_LIST_CONVERTED : SHARE_LIST_ORDINARY;
     std::string error;
-    if (m_pService) m_nRegistration.store(m_pService->AddShareRecord(path, list, &key, &error));
+    if (m_pCatalogue) m_nRegistration.store(m_pCatalogue->AddShareRecord(path, list, &key, &error));
     // Like a full list, this leaves the video in the library but not offered to phones.
     if (m_nRegistration.load() == SHARE_ADD_UNWRITABLE)
       WriteLog("共享记录写入失败：" + path + ": " + error, kVideoWndDlgTag);
@@ -232,7 +232,8 @@ void VideoWndCore::ProbeThread() {
   if (!m_bStopping) {
     // Through the catalogue's cache, so the media server's headset library need not probe
     // the same file again.
-    MediaValues values = m_pService ? m_pService->MediaCache().Lookup(path) : QueryMediaInfo(path);
+    MediaValues values =
+        m_pCatalogue ? m_pCatalogue->MediaCache().Lookup(path) : QueryMediaInfo(path);
     std::lock_guard<std::mutex> lock(m_mutex);
     m_Values = std::move(values);
   }
@@ -266,8 +267,8 @@ void VideoWndCore::ThumbnailThread() {
   if (!WaitForStop(kThumbnailDelay)) {
     for (;;) {
       const std::string key = ShareKey();
-      if (key.empty() || !m_pService) break;
-      const std::string jpeg = m_pService->ThumbnailPath(key);
+      if (key.empty() || !m_pCatalogue) break;
+      const std::string jpeg = m_pCatalogue->ThumbnailPath(key);
       const std::string video = Path();
       GrabEnd end = Grab(video, jpeg, kThumbnailSeekMs);
       // Nothing at the seek point: most often a clip shorter than that. One more grab, from a
@@ -276,7 +277,7 @@ void VideoWndCore::ThumbnailThread() {
       // placeholder.
       if (end == GrabEnd::NoPicture && !m_bStopping) {
         const MediaFacts facts =
-            MediaValuesCache::FromMediaValues(m_pService->MediaCache().Lookup(video));
+            MediaValuesCache::FromMediaValues(m_pCatalogue->MediaCache().Lookup(video));
         end = Grab(video, jpeg, RetrySeekMs(facts.durationMs));
       }
       if (end != GrabEnd::Picture) break;

@@ -37,7 +37,7 @@
 namespace brisel {
 
 class ChildProcess;
-class Service;
+class ShareCatalogue;
 
 // Video states of a tile.
 enum VideoState : int {
@@ -78,9 +78,9 @@ class VideoWndCore {
   // True when the JPEG at the path loads as the tile's picture (its width is not 0).
   using ThumbnailLoader = std::function<bool(const std::string& jpegPath)>;
 
-  // `service` is the share catalogue the probe registers in (may be null: nothing is
+  // `catalogue` is the share catalogue the probe registers in (may be null: nothing is
   // registered). `path` is the tile path until the probe rewrites it.
-  VideoWndCore(Service* service, std::string path, int state = VIDEO_IDLE);
+  VideoWndCore(ShareCatalogue* catalogue, std::string path, int state = VIDEO_IDLE);
   ~VideoWndCore();
   VideoWndCore(const VideoWndCore&) = delete;
   VideoWndCore& operator=(const VideoWndCore&) = delete;
@@ -164,7 +164,7 @@ class VideoWndCore {
   // Waits up to `timeout` for a stop request; true when one came.
   bool WaitForStop(std::chrono::milliseconds timeout);
 
-  Service* const m_pService;
+  ShareCatalogue* const m_pCatalogue;
 
   mutable std::mutex m_mutex;  // the strings, the loader and the target
   std::string m_strPath;

@@ -6,7 +6,7 @@
 #include "BriselUIFiles/ConvertRequest.h"
 #include "BriselUIFiles/ConvertStatus.h"
 #include "BriselUIFiles/Transcoder.h"
-#include "ConService/Service.h"
+#include "ConService/ShareCatalogue.h"
 #include "platform/FileSystem.h"
 #include "platform/Notifications.h"
 #include "platform/TextCodec.h"
@@ -32,8 +32,9 @@ bool ConvertedFileExists(const std::string& name) {
 
 }  // namespace
 
-VideoWndListCore::VideoWndListCore(Service* service, VideoWndListHost* host, VideoWndListPage* page)
-    : m_pService(service), m_pHost(host), m_pPage(page) {}
+VideoWndListCore::VideoWndListCore(ShareCatalogue* catalogue, VideoWndListHost* host,
+                                   VideoWndListPage* page)
+    : m_pCatalogue(catalogue), m_pHost(host), m_pPage(page) {}
 
 VideoWndListCore::~VideoWndListCore() { Shutdown(); }
 
@@ -53,7 +54,7 @@ bool VideoWndListCore::IsRelationSource(const std::string& path) const {
 // Entries
 
 std::shared_ptr<VideoWndCore> VideoWndListCore::NewTile(const std::string& path, int state) {
-  auto tile = std::make_shared<VideoWndCore>(m_pService, path, state);
+  auto tile = std::make_shared<VideoWndCore>(m_pCatalogue, path, state);
   m_pHost->OnTileCreated(tile);
   return tile;
 }
@@ -110,7 +111,7 @@ std::size_t VideoWndListCore::OrdinaryEntryCount() const {
 
 bool VideoWndListCore::OrdinaryFull() const {
   return OrdinaryEntryCount() >= kMaxOrdinaryEntries ||
-         (m_pService && m_pService->ShareRecordCount(SHARE_LIST_ORDINARY) >= kMaxShareRecords);
+         (m_pCatalogue && m_pCatalogue->ShareRecordCount(SHARE_LIST_ORDINARY) >= kMaxShareRecords);
 }
 
 void VideoWndListCore::Toast(int kind) { m_pPage->ShowToast(kind); }
@@ -124,11 +125,11 @@ void VideoWndListCore::UncheckAndRepaint(VideoWndCore& tile) {
 // Filling the library
 
 void VideoWndListCore::LoadFromCatalogue() {
-  if (!m_pService) return;
+  if (!m_pCatalogue) return;
   std::set<std::string> ordinaryNames;
   for (std::uint8_t list : {SHARE_LIST_ORDINARY, SHARE_LIST_CONVERTED}) {
     ShareRecord record;
-    while (m_pService->NextShareRecord(list, &record)) {
+    while (m_pCatalogue->NextShareRecord(list, &record)) {
       if (list == SHARE_LIST_ORDINARY) {
         ordinaryNames.insert(record.name);
       } else if (ordinaryNames.count(record.name)) {
@@ -142,7 +143,7 @@ void VideoWndListCore::LoadFromCatalogue() {
           NewTile(record.path, list == SHARE_LIST_ORDINARY ? VIDEO_IDLE : VIDEO_CONVERTED);
       // The video info first: a thumbnail that does not load is made again from it.
       entry.m_pTile->SetVideoInfo(record.path, record.key, record.name, true);
-      entry.m_pTile->SetThumbnail(m_pService->ThumbnailPath(record.key));
+      entry.m_pTile->SetThumbnail(m_pCatalogue->ThumbnailPath(record.key));
       Append(std::move(entry));
     }
   }
@@ -402,7 +403,7 @@ void VideoWndListCore::RemoveChecked() {
     // register the video again after the removal.
     auto removeRecord = [&](std::uint8_t list) {
       tile->Shutdown();
-      if (m_pService) m_pService->RemoveShareRecord(list, tile->Path());
+      if (m_pCatalogue) m_pCatalogue->RemoveShareRecord(list, tile->Path());
     };
     bool remove = false;
     switch (tile->State()) {

@@ -33,7 +33,7 @@
 
 namespace brisel {
 
-class Service;
+class ShareCatalogue;
 
 // Where the layout placed a tile in the panel.
 struct TileRect {
@@ -66,8 +66,9 @@ inline constexpr int kSelectionCheckAll = 3;
 
 class VideoWndListCore {
  public:
-  // `host` (the panel) and `page` (the share page's core) must outlive the object.
-  VideoWndListCore(Service* service, VideoWndListHost* host, VideoWndListPage* page);
+  // `catalogue` (may be null), `host` (the panel) and `page` (the share page's core) must
+  // outlive the object.
+  VideoWndListCore(ShareCatalogue* catalogue, VideoWndListHost* host, VideoWndListPage* page);
   ~VideoWndListCore();
   VideoWndListCore(const VideoWndListCore&) = delete;
   VideoWndListCore& operator=(const VideoWndListCore&) = delete;
@@ -169,7 +170,7 @@ class VideoWndListCore {
   void SetTileState(const std::string& path, int state);
   void ProbeAllThread();
 
-  Service* const m_pService;
+  ShareCatalogue* const m_pCatalogue;
   VideoWndListHost* const m_pHost;
   VideoWndListPage* const m_pPage;
 

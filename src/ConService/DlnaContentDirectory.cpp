@@ -5,14 +5,12 @@
 #include <algorithm>
 #include <memory>
 
-#include "ConService/MediaServer.h"
+#include "ConService/VideoTypes.h"
 
 namespace brisel {
 namespace {
 
 constexpr const char* kRootId = "0";
-constexpr const char* kContainerIds[2] = {"1", "2"};
-constexpr const char* kContainerTitles[2] = {"视频", "已转码视频"};
 constexpr char kItemSeparator = '$';
 
 struct GObjectUnref {
@@ -26,21 +24,20 @@ using GObjectPtr = std::unique_ptr<T, GObjectUnref>;
 // What an object id names.
 struct ObjectRef {
   enum Kind { None, Root, Container, Item } kind = None;
-  int list = 0;                      // 0 or 1 for containers and items
-  const DlnaVideo* video = nullptr;  // items
+  const DlnaContainer* container = nullptr;  // containers and items
+  const DlnaVideo* video = nullptr;          // items
 };
 
 ObjectRef Resolve(const DlnaCatalogue& catalogue, const std::string& id) {
   if (id == kRootId) return {ObjectRef::Root};
-  for (int list = 0; list < 2; ++list) {
-    const std::string container = kContainerIds[list];
-    if (id == container) return {ObjectRef::Container, list};
-    if (id.size() <= container.size() + 1 || id.compare(0, container.size(), container) != 0 ||
-        id[container.size()] != kItemSeparator)
+  for (const DlnaContainer& container : catalogue.containers) {
+    if (id == container.id) return {ObjectRef::Container, &container};
+    const std::size_t n = container.id.size();
+    if (id.size() <= n + 1 || id.compare(0, n, container.id) != 0 || id[n] != kItemSeparator)
       continue;
-    const std::string key = id.substr(container.size() + 1);
-    for (const DlnaVideo& video : catalogue.videos[list]) {
-      if (video.key == key) return {ObjectRef::Item, list, &video};
+    const std::string key = id.substr(n + 1);
+    for (const DlnaVideo& video : container.videos) {
+      if (video.key == key) return {ObjectRef::Item, &container, &video};
     }
   }
   return {};
@@ -57,20 +54,20 @@ std::vector<const DlnaVideo*> DistinctVideos(const std::vector<DlnaVideo>& video
   return out;
 }
 
-void AddContainer(GUPnPDIDLLiteWriter* writer, const DlnaCatalogue& catalogue, int list) {
+void AddContainer(GUPnPDIDLLiteWriter* writer, const DlnaContainer& source) {
   GObjectPtr<GUPnPDIDLLiteContainer> container(gupnp_didl_lite_writer_add_container(writer));
   auto* object = GUPNP_DIDL_LITE_OBJECT(container.get());
-  gupnp_didl_lite_object_set_id(object, kContainerIds[list]);
+  gupnp_didl_lite_object_set_id(object, source.id.c_str());
   gupnp_didl_lite_object_set_parent_id(object, kRootId);
   gupnp_didl_lite_object_set_restricted(object, TRUE);
-  gupnp_didl_lite_object_set_title(object, kContainerTitles[list]);
+  gupnp_didl_lite_object_set_title(object, DlnaXmlSafeText(source.title).c_str());
   gupnp_didl_lite_object_set_upnp_class(object, "object.container.storageFolder");
   gupnp_didl_lite_container_set_searchable(container.get(), FALSE);
   gupnp_didl_lite_container_set_child_count(
-      container.get(), static_cast<gint>(DistinctVideos(catalogue.videos[list]).size()));
+      container.get(), static_cast<gint>(DistinctVideos(source.videos).size()));
 }
 
-void AddRoot(GUPnPDIDLLiteWriter* writer) {
+void AddRoot(GUPnPDIDLLiteWriter* writer, const DlnaCatalogue& catalogue) {
   GObjectPtr<GUPnPDIDLLiteContainer> container(gupnp_didl_lite_writer_add_container(writer));
   auto* object = GUPNP_DIDL_LITE_OBJECT(container.get());
   gupnp_didl_lite_object_set_id(object, kRootId);
@@ -79,22 +76,23 @@ void AddRoot(GUPnPDIDLLiteWriter* writer) {
   gupnp_didl_lite_object_set_title(object, "BriselVR助手");
   gupnp_didl_lite_object_set_upnp_class(object, "object.container.storageFolder");
   gupnp_didl_lite_container_set_searchable(container.get(), FALSE);
-  gupnp_didl_lite_container_set_child_count(container.get(), 2);
+  gupnp_didl_lite_container_set_child_count(container.get(),
+                                            static_cast<gint>(catalogue.containers.size()));
 }
 
-void AddItem(GUPnPDIDLLiteWriter* writer, const DlnaCatalogue& catalogue, int list,
-             const DlnaVideo& video) {
+void AddItem(GUPnPDIDLLiteWriter* writer, const DlnaCatalogue& catalogue,
+             const DlnaContainer& container, const DlnaVideo& video) {
   GObjectPtr<GUPnPDIDLLiteItem> item(gupnp_didl_lite_writer_add_item(writer));
   auto* object = GUPNP_DIDL_LITE_OBJECT(item.get());
-  const std::string id = std::string(kContainerIds[list]) + kItemSeparator + video.key;
+  const std::string id = container.id + kItemSeparator + video.key;
   gupnp_didl_lite_object_set_id(object, id.c_str());
-  gupnp_didl_lite_object_set_parent_id(object, kContainerIds[list]);
+  gupnp_didl_lite_object_set_parent_id(object, container.id.c_str());
   gupnp_didl_lite_object_set_restricted(object, TRUE);
   gupnp_didl_lite_object_set_title(object, DlnaXmlSafeText(video.name).c_str());
   gupnp_didl_lite_object_set_upnp_class(object, "object.item.videoItem");
 
   GObjectPtr<GUPnPDIDLLiteResource> resource(gupnp_didl_lite_object_add_resource(object));
-  const std::string url = catalogue.mediaBaseUrl + "/" + video.key;
+  const std::string url = catalogue.mediaBaseUrl + video.urlPath;
   gupnp_didl_lite_resource_set_uri(resource.get(), url.c_str());
   const MediaFacts& facts = video.facts;
   if (facts.exists) gupnp_didl_lite_resource_set_size64(resource.get(), facts.size);
@@ -111,7 +109,7 @@ void AddItem(GUPnPDIDLLiteWriter* writer, const DlnaCatalogue& catalogue, int li
   if (info) gupnp_didl_lite_resource_set_protocol_info(resource.get(), info.get());
 
   if (video.hasThumbnail) {
-    const std::string art = catalogue.mediaBaseUrl + "/image/" + video.key + ".jpg";
+    const std::string art = catalogue.mediaBaseUrl + video.thumbnailUrlPath;
     gupnp_didl_lite_object_set_album_art(object, art.c_str());
     // Players pick album art by its DLNA profile: the thumbnails are small JPEGs.
     xmlNode* node = gupnp_didl_lite_object_get_xml_node(object);
@@ -144,7 +142,7 @@ std::string DlnaXmlSafeText(std::string_view text) {
 }
 
 std::string DlnaMimeType(std::string_view path) {
-  const char* mime = MediaServer::VideoMimeType(path);
+  const char* mime = VideoMimeType(path);
   return mime ? mime : "application/octet-stream";
 }
 
@@ -161,12 +159,10 @@ std::string DlnaVideoProtocolInfo(const std::string& mimeType) {
 }
 
 std::string DlnaSourceProtocolInfo() {
-  static const char* const kExtensions[] = {"mp4",  "mkv", "flv", "rmvb", "wmv", "avi",
-                                            "mpeg", "3gp", "ts",  "m4v",  "mov", "webm"};
   std::vector<std::string> seen;
   std::string out;
-  for (const char* extension : kExtensions) {
-    const std::string mime = DlnaMimeType(std::string("x.") + extension);
+  for (const VideoType& type : kVideoTypes) {
+    const std::string mime = type.mime;
     if (std::find(seen.begin(), seen.end(), mime) != seen.end()) continue;
     seen.push_back(mime);
     out += DlnaVideoProtocolInfo(mime) + ",";
@@ -189,28 +185,29 @@ DlnaBrowseResult DlnaBrowse(const DlnaCatalogue& catalogue, const DlnaBrowseRequ
     out.errorText = "No such object";
     return out;
   }
-  out.updateId = ref.kind == ObjectRef::Container ? catalogue.containerUpdateIds[ref.list]
-                                                  : catalogue.systemUpdateId;
+  out.updateId =
+      ref.kind == ObjectRef::Container ? ref.container->updateId : catalogue.systemUpdateId;
 
   GObjectPtr<GUPnPDIDLLiteWriter> writer(gupnp_didl_lite_writer_new(nullptr));
   if (metadata) {
-    if (ref.kind == ObjectRef::Root) AddRoot(writer.get());
-    if (ref.kind == ObjectRef::Container) AddContainer(writer.get(), catalogue, ref.list);
-    if (ref.kind == ObjectRef::Item) AddItem(writer.get(), catalogue, ref.list, *ref.video);
+    if (ref.kind == ObjectRef::Root) AddRoot(writer.get(), catalogue);
+    if (ref.kind == ObjectRef::Container) AddContainer(writer.get(), *ref.container);
+    if (ref.kind == ObjectRef::Item) AddItem(writer.get(), catalogue, *ref.container, *ref.video);
     out.numberReturned = out.totalMatches = 1;
   } else if (ref.kind == ObjectRef::Root) {
-    out.totalMatches = 2;
-    for (std::uint32_t i = request.startingIndex; i < 2; ++i) {
+    const std::vector<DlnaContainer>& containers = catalogue.containers;
+    out.totalMatches = static_cast<std::uint32_t>(containers.size());
+    for (std::size_t i = request.startingIndex; i < containers.size(); ++i) {
       if (request.requestedCount != 0 && out.numberReturned >= request.requestedCount) break;
-      AddContainer(writer.get(), catalogue, static_cast<int>(i));
+      AddContainer(writer.get(), containers[i]);
       ++out.numberReturned;
     }
   } else if (ref.kind == ObjectRef::Container) {
-    const std::vector<const DlnaVideo*> videos = DistinctVideos(catalogue.videos[ref.list]);
+    const std::vector<const DlnaVideo*> videos = DistinctVideos(ref.container->videos);
     out.totalMatches = static_cast<std::uint32_t>(videos.size());
     for (std::size_t i = request.startingIndex; i < videos.size(); ++i) {
       if (request.requestedCount != 0 && out.numberReturned >= request.requestedCount) break;
-      AddItem(writer.get(), catalogue, ref.list, *videos[i]);
+      AddItem(writer.get(), catalogue, *ref.container, *videos[i]);
       ++out.numberReturned;
     }
   }

@@ -9,10 +9,11 @@
 
 namespace brisel {
 
-// The content a DLNA player browses: the root "0" holds two containers, "1" (ordinary
-// videos) and "2" (converted videos), and each holds one video item per shared video,
-// "1$KEY" or "2$KEY". The item's resource is the media server's stream URL of the share key,
-// its album art the thumbnail URL, so players stream from the same server the phones use.
+// The content a DLNA player browses: the root "0" holds one container per catalogue section
+// ("1" the ordinary videos, "2" the converted ones), and each container one video item per
+// video, "1$KEY" or "2$KEY". The item's resource is the media server's stream URL of the
+// video, its album art the thumbnail URL, so players stream from the same server the phones
+// use.
 
 // Browse errors a control point can be answered with (UPnP ContentDirectory error codes).
 inline constexpr int kUpnpErrorInvalidArgs = 402;
@@ -20,18 +21,27 @@ inline constexpr int kUpnpErrorNoSuchObject = 701;
 
 // One video as the directory lists it (a snapshot: nothing here refers back to the catalogue).
 struct DlnaVideo {
-  std::string key;   // share key: the item's id and the URLs derive from it
-  std::string name;  // title as the program shows it (any bytes; made valid UTF-8 on output)
-  std::string path;  // the video file; its extension gives the MIME type
+  std::string key;               // share key: the item's id derives from it
+  std::string name;              // title as the program shows it (any bytes; made valid UTF-8)
+  std::string path;              // the video file; its extension gives the MIME type
+  std::string urlPath;           // the stream's path on the media server ("/KEY")
+  std::string thumbnailUrlPath;  // the thumbnail's ("/image/KEY.jpg")
   bool hasThumbnail = false;
   MediaFacts facts;
+};
+
+// A container of the root.
+struct DlnaContainer {
+  std::string id;  // neither "0" nor containing "$"; its items are id + "$" + key
+  std::string title;
+  std::uint32_t updateId = 0;
+  std::vector<DlnaVideo> videos;
 };
 
 struct DlnaCatalogue {
   std::string mediaBaseUrl;  // "http://ADDRESS:11717", no trailing "/"
   std::uint32_t systemUpdateId = 0;
-  std::uint32_t containerUpdateIds[2] = {0, 0};  // containers "1" and "2"
-  std::vector<DlnaVideo> videos[2];              // ordinary, converted
+  std::vector<DlnaContainer> containers;  // the root's children, in order
 };
 
 struct DlnaBrowseRequest {

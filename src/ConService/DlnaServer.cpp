@@ -7,14 +7,15 @@
 #include <pugixml.hpp>
 
 #include <cstdlib>
+#include <map>
 #include <sstream>
 
 #include "BriselDataManager/LogRecorder.h"
 #include "ConService/DlnaContentDirectory.h"
 #include "ConService/DlnaResources.h"
 #include "ConService/ListProtocol.h"
-#include "ConService/Service.h"
 #include "ConService/ServiceDiagnostics.h"
+#include "ConService/ShareRecord.h"
 #include "ConService/SoapRequest.h"
 #include "platform/FileSystem.h"
 #include "platform/MachineIdentity.h"
@@ -34,6 +35,9 @@ constexpr goffset kMaxRequestBody = 64 * 1024;
 // goodbye may take: GSSDP repeats each byebye three times.
 constexpr guint kGoodbyeMessageDelayMs = 30;
 constexpr gint64 kGoodbyeTimeUs = 900 * 1000;
+// The titles of the share lists' containers.
+constexpr const char* kOrdinaryTitle = "视频";
+constexpr const char* kConvertedTitle = "已转码视频";
 
 // GLib's messages from GUPnP, GSSDP and libsoup (refused Host headers, unreachable
 // subscribers) are the service's diagnostics, not the user's terminal's warnings.
@@ -210,9 +214,8 @@ class DlnaServer::Device {
     // Update ids start from the clock, so a restarted server never reports an id a player
     // has already seen for other content.
     m_nSystemUpdateId = static_cast<std::uint32_t>(g_get_real_time() / G_USEC_PER_SEC);
-    m_containerUpdateIds[0] = m_containerUpdateIds[1] = m_nSystemUpdateId;
-    m_revisions[0] = m_owner.m_service.CatalogueRevision(SHARE_LIST_ORDINARY);
-    m_revisions[1] = m_owner.m_service.CatalogueRevision(SHARE_LIST_CONVERTED);
+    for (const SectionRevision& section : m_owner.m_catalogue.Revisions())
+      m_sections[section.id] = {section.revision, m_nSystemUpdateId};
 
     m_pPoll = g_timeout_source_new(static_cast<guint>(m_owner.m_pollInterval.count()));
     g_source_set_callback(m_pPoll, OnPoll, this, nullptr);
@@ -301,24 +304,23 @@ class DlnaServer::Device {
 
   static gboolean OnPoll(gpointer self) {
     auto* device = static_cast<Device*>(self);
-    Service& service = device->m_owner.m_service;
-    device->NoteRevisions(service.CatalogueRevision(SHARE_LIST_ORDINARY),
-                          service.CatalogueRevision(SHARE_LIST_CONVERTED));
+    device->NoteRevisions(device->m_owner.m_catalogue.Revisions());
     return G_SOURCE_CONTINUE;
   }
 
-  // Advances the update ids when a list has changed since they were last given out, and
+  // Advances the update ids when a section has changed since they were last given out, and
   // tells the subscribers.
-  void NoteRevisions(std::uint64_t ordinary, std::uint64_t converted) {
-    const std::uint64_t now[2] = {ordinary, converted};
+  template <typename Sections>
+  void NoteRevisions(const Sections& sections) {
     std::string changed;
-    for (int i = 0; i < 2; ++i) {
-      if (now[i] == m_revisions[i]) continue;
-      m_revisions[i] = now[i];
+    for (const auto& section : sections) {
+      SectionState& state = m_sections[section.id];
+      if (state.revision == section.revision && state.updateId != 0) continue;
+      state.revision = section.revision;
       if (changed.empty()) ++m_nSystemUpdateId;
-      m_containerUpdateIds[i] = m_nSystemUpdateId;
+      state.updateId = m_nSystemUpdateId;
       if (!changed.empty()) changed += ",";
-      changed += std::to_string(i + 1) + "," + std::to_string(m_nSystemUpdateId);
+      changed += section.id + "," + std::to_string(m_nSystemUpdateId);
     }
     if (changed.empty()) return;
     gupnp_service_notify(GUPNP_SERVICE(m_pDirectory), "SystemUpdateID", G_TYPE_UINT,
@@ -326,28 +328,32 @@ class DlnaServer::Device {
                          nullptr);
   }
 
-  // The catalogue as the directory shows it. The service mutex is held only while the
-  // records are copied; file tests and probes happen afterwards, and only for the list the
-  // request concerns.
+  // The catalogue as the directory shows it: one container per section. File tests and probes
+  // happen only for the container the request concerns.
   DlnaCatalogue Snapshot(const std::string& objectId) {
-    ShareCatalogueSnapshot snapshot = m_owner.m_service.SnapshotCatalogue();
-    NoteRevisions(snapshot.revisions[0], snapshot.revisions[1]);
+    CatalogueSnapshot snapshot = m_owner.m_catalogue.Snapshot();
+    NoteRevisions(snapshot.sections);
     DlnaCatalogue catalogue;
     catalogue.mediaBaseUrl = "http://" + m_strAddress + ":" + std::to_string(kHttpPort);
     catalogue.systemUpdateId = m_nSystemUpdateId;
-    for (int i = 0; i < 2; ++i) {
-      catalogue.containerUpdateIds[i] = m_containerUpdateIds[i];
-      const bool detailed = !objectId.empty() && objectId[0] == '1' + i;
-      for (const ShareRecord& record : snapshot.lists[i]) {
+    for (CatalogueSection& section : snapshot.sections) {
+      DlnaContainer& container = catalogue.containers.emplace_back();
+      container.id = section.id;
+      container.title = section.listType == SHARE_LIST_CONVERTED ? kConvertedTitle : kOrdinaryTitle;
+      container.updateId = m_sections[section.id].updateId;
+      const bool detailed = objectId == section.id || objectId.rfind(section.id + "$", 0) == 0;
+      for (CatalogueVideo& entry : section.videos) {
         DlnaVideo video;
-        video.key = record.key;
-        video.name = record.name;
-        video.path = record.path;
         if (detailed) {
-          video.hasThumbnail = IsRegularFile(m_owner.m_service.ThumbnailPath(record.key));
-          video.facts = m_owner.m_service.MediaCache().Get(record.path);
+          video.hasThumbnail = IsRegularFile(entry.thumbnailPath);
+          video.facts = m_owner.m_catalogue.Facts(entry);
         }
-        catalogue.videos[i].push_back(std::move(video));
+        video.key = std::move(entry.key);
+        video.name = std::move(entry.name);
+        video.path = std::move(entry.path);
+        video.urlPath = std::move(entry.urlPath);
+        video.thumbnailUrlPath = std::move(entry.thumbnailUrlPath);
+        container.videos.push_back(std::move(video));
       }
     }
     return catalogue;
@@ -471,12 +477,16 @@ class DlnaServer::Device {
   GUPnPServiceInfo* m_pDirectory = nullptr;
   GUPnPServiceInfo* m_pConnections = nullptr;
   GSource* m_pPoll = nullptr;
+  // What was last given out for a section: the revision seen and its container's update id.
+  struct SectionState {
+    std::uint64_t revision = 0;
+    std::uint32_t updateId = 0;
+  };
   std::uint32_t m_nSystemUpdateId = 0;
-  std::uint32_t m_containerUpdateIds[2] = {0, 0};
-  std::uint64_t m_revisions[2] = {0, 0};
+  std::map<std::string, SectionState> m_sections;  // by section id
 };
 
-DlnaServer::DlnaServer(Service& service) : m_service(service) {}
+DlnaServer::DlnaServer(Mediator& catalogue) : m_catalogue(catalogue) {}
 
 DlnaServer::~DlnaServer() { Stop(); }
 

@@ -8,31 +8,45 @@
 #include <string>
 #include <thread>
 
+#include "ConService/CatalogueSnapshot.h"
+#include "ConService/MediaValuesCache.h"
+
 typedef struct _GMainContext GMainContext;
 
 namespace brisel {
 
-class Service;
-
-// The share catalogue as a UPnP AV MediaServer:1 device, so DLNA players (in headsets, on
-// phones and TVs) find the shared videos too. It announces itself by SSDP on the service
-// address only, answers ContentDirectory:1 and ConnectionManager:1 on port 11719 of that
-// address, and says goodbye (ssdp:byebye) when it stops. Players stream from the media server
+// The catalogue as a UPnP AV MediaServer:1 device, so DLNA players (in headsets, on phones and
+// TVs) find the shared videos too: one container per catalogue section. It announces itself by SSDP
+// on the service address only, answers ContentDirectory:1 and ConnectionManager:1 on port 11719 of
+// that address, and says goodbye (ssdp:byebye) when it stops. Players stream from the media server
 // on 11717, by the same URLs the phones use.
 //
 // Built on GUPnP: every GUPnP object lives on the server's own thread "DLNA线程", which runs a
 // private GLib main context. Catalogue changes are noticed within a second (and before each
 // Browse) and advance SystemUpdateID and the containers' update ids, which are evented to
-// subscribers. A Browse copies the catalogue under the service mutex and builds its answer
-// after releasing it.
+// subscribers. A Browse takes a snapshot of the catalogue and builds its answer from it.
 //
 // Thread contract: Start, Stop and RequestStop from any one controlling thread (the service's
-// control mutex serialises them); WaitUntilSettled from any thread.
+// control mutex serialises them); WaitUntilSettled from any thread. The mediator is called on
+// the server's thread.
 class DlnaServer {
  public:
+  // What the server needs of the catalogue.
+  class Mediator {
+   public:
+    virtual ~Mediator() = default;
+    // Every section with its videos, as they are now (a copy).
+    virtual CatalogueSnapshot Snapshot() const = 0;
+    // The sections' revisions alone, polled every second.
+    virtual CatalogueRevisions Revisions() const = 0;
+    // What players are told about the video's file. May probe it (once per file version).
+    virtual MediaFacts Facts(const CatalogueVideo& video) = 0;
+  };
+
   static constexpr std::uint16_t kPort = 11719;
 
-  explicit DlnaServer(Service& service);
+  // `catalogue` must outlive the server.
+  explicit DlnaServer(Mediator& catalogue);
   ~DlnaServer();  // Stop
   DlnaServer(const DlnaServer&) = delete;
   DlnaServer& operator=(const DlnaServer&) = delete;
@@ -68,7 +82,7 @@ class DlnaServer {
   void Run(std::string address);
   void Settle(bool running, const std::string& error, const std::string& location);
 
-  Service& m_service;
+  Mediator& m_catalogue;
   std::chrono::milliseconds m_pollInterval{1000};
 
   GMainContext* m_pMainContext = nullptr;  // the thread's; created and freed by the caller

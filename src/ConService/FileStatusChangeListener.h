@@ -7,9 +7,9 @@ namespace brisel {
 
 // Told when a list reply finds that a shared video or its thumbnail appeared or vanished.
 //
-// Thread contract: called on the service's UDP thread while the service mutex is held, so an
-// implementation must only hand the news on (post a message) and return at once; it must not
-// call back into the Service.
+// Thread contract: called on the thread that serializes a list (the service's UDP thread while
+// it runs) with the catalogue mutex held, so an implementation must only hand the news on
+// (post a message) and return at once; it must not call back into the ShareCatalogue.
 class FileStatusChangeListener {
  public:
   virtual ~FileStatusChangeListener() = default;

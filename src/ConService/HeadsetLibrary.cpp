@@ -7,9 +7,8 @@
 #include <memory>
 #include <vector>
 
-#include "ConService/MediaServer.h"
-#include "ConService/MediaValuesCache.h"
-#include "ConService/Service.h"
+#include "ConService/ShareRecord.h"
+#include "ConService/VideoTypes.h"
 #include "ConService/VrFormat.h"
 #include "platform/TextCodec.h"
 
@@ -81,7 +80,7 @@ bool IsPlainAuthority(std::string_view text, bool* hasPort) {
 // The title a player shows: the file name without a video extension.
 std::string TitleOf(const std::string& name) {
   std::size_t dot = name.rfind('.');
-  if (dot == std::string::npos || dot == 0 || !MediaServer::VideoMimeType(name)) return name;
+  if (dot == std::string::npos || dot == 0 || !VideoMimeType(name)) return name;
   return name.substr(0, dot);
 }
 
@@ -125,22 +124,23 @@ HeadsetLibrary::Reply NotFound(bool hereSphere) {
 
 }  // namespace
 
-// One shared video as the players see it.
+// One video as the players see it.
 struct HeadsetLibrary::Video {
-  std::uint8_t list = 0;
   std::string key;
-  std::string title;     // valid UTF-8
-  std::string encoding;  // label of its one encoding
+  std::string urlPath;           // the stream's path on the media server
+  std::string thumbnailUrlPath;  // the thumbnail's
+  std::string title;             // valid UTF-8
+  std::string encoding;          // label of its one encoding
   double durationMs = 0;
   unsigned width = 0, height = 0;
   std::uint64_t size = 0;
   VrFormat format;
 
   std::string StreamUrl(const std::string& authority) const {
-    return "http://" + authority + "/" + key;
+    return "http://" + authority + urlPath;
   }
   std::string ThumbnailUrl(const std::string& authority) const {
-    return "http://" + authority + "/image/" + key + ".jpg";
+    return "http://" + authority + thumbnailUrlPath;
   }
   std::uint64_t Seconds() const {
     return static_cast<std::uint64_t>(std::llround(durationMs / 1000));
@@ -156,8 +156,8 @@ struct HeadsetLibrary::Video {
   }
 };
 
-HeadsetLibrary::HeadsetLibrary(Service& service, std::string address, int port)
-    : m_service(service),
+HeadsetLibrary::HeadsetLibrary(Mediator& catalogue, std::string address, int port)
+    : m_catalogue(catalogue),
       m_strOwnAuthority(std::move(address) + ":" + std::to_string(port)),
       m_strPort(std::to_string(port)) {}
 
@@ -184,40 +184,32 @@ HeadsetLibrary::Reply HeadsetLibrary::Answer(std::string_view uri, const char* h
   return OneVideo(deoVr, key, authority);
 }
 
-std::vector<HeadsetLibrary::Video> HeadsetLibrary::Videos(std::string_view onlyKey) const {
-  std::vector<Video> videos;
-  const ShareCatalogueSnapshot catalogue = m_service.SnapshotCatalogue();
-  for (std::uint8_t list : {SHARE_LIST_ORDINARY, SHARE_LIST_CONVERTED}) {
-    for (const ShareRecord& record : catalogue.lists[list - 1]) {
-      if (!onlyKey.empty() && record.key != onlyKey) continue;
-      const MediaFacts facts = m_service.MediaCache().Get(record.path);
-      if (!facts.exists) continue;  // the video is gone
-      Video video;
-      video.list = list;
-      video.key = record.key;
-      video.title = ToValidUtf8(TitleOf(record.name));
-      video.encoding = EncodingName(record.name);
-      video.durationMs = facts.durationMs > 0 ? static_cast<double>(facts.durationMs) : 0;
-      video.width = static_cast<unsigned>(facts.width);
-      video.height = static_cast<unsigned>(facts.height);
-      video.size = facts.size;
-      video.format =
-          DecideVrFormat(record.name, list == SHARE_LIST_CONVERTED, video.width, video.height);
-      videos.push_back(std::move(video));
-      if (!onlyKey.empty()) return videos;
-    }
-  }
-  return videos;
+bool HeadsetLibrary::Describe(const CatalogueVideo& entry, Video* out) const {
+  const MediaFacts facts = m_catalogue.Facts(entry);
+  if (!facts.exists) return false;  // the video is gone
+  Video& video = *out;
+  video.key = entry.key;
+  video.urlPath = entry.urlPath;
+  video.thumbnailUrlPath = entry.thumbnailUrlPath;
+  video.title = ToValidUtf8(TitleOf(entry.name));
+  video.encoding = EncodingName(entry.name);
+  video.durationMs = facts.durationMs > 0 ? static_cast<double>(facts.durationMs) : 0;
+  video.width = static_cast<unsigned>(facts.width);
+  video.height = static_cast<unsigned>(facts.height);
+  video.size = facts.size;
+  video.format = DecideVrFormat(entry.name, entry.converted, video.width, video.height);
+  return true;
 }
 
 HeadsetLibrary::Reply HeadsetLibrary::Index(bool deoVr, const std::string& authority) const {
-  const std::vector<Video> videos = Videos({});
+  const CatalogueSnapshot catalogue = m_catalogue.Snapshot();
   Json::Value root(Json::objectValue);
   Json::Value sections(Json::arrayValue);
-  for (std::uint8_t list : {SHARE_LIST_ORDINARY, SHARE_LIST_CONVERTED}) {
+  for (const CatalogueSection& section : catalogue.sections) {
     Json::Value entries(Json::arrayValue);
-    for (const Video& video : videos) {
-      if (video.list != list) continue;
+    for (const CatalogueVideo& item : section.videos) {
+      Video video;
+      if (!Describe(item, &video)) continue;
       if (!deoVr) {
         entries.append("http://" + authority + "/heresphere/" + video.key);
         continue;
@@ -230,10 +222,10 @@ HeadsetLibrary::Reply HeadsetLibrary::Index(bool deoVr, const std::string& autho
       entries.append(std::move(entry));
     }
     if (entries.empty()) continue;
-    Json::Value section(Json::objectValue);
-    section["name"] = list == SHARE_LIST_ORDINARY ? kOrdinaryScene : kConvertedScene;
-    section["list"] = std::move(entries);
-    sections.append(std::move(section));
+    Json::Value scene(Json::objectValue);
+    scene["name"] = section.listType == SHARE_LIST_CONVERTED ? kConvertedScene : kOrdinaryScene;
+    scene["list"] = std::move(entries);
+    sections.append(std::move(scene));
   }
   Reply reply;
   reply.hereSphere = !deoVr;
@@ -251,9 +243,9 @@ HeadsetLibrary::Reply HeadsetLibrary::Index(bool deoVr, const std::string& autho
 HeadsetLibrary::Reply HeadsetLibrary::OneVideo(bool deoVr, std::string_view key,
                                                const std::string& authority) const {
   if (!IsShareKey(key)) return NotFound(!deoVr);
-  const std::vector<Video> found = Videos(key);
-  if (found.empty()) return NotFound(!deoVr);
-  const Video& video = found.front();
+  const std::optional<CatalogueVideo> entry = m_catalogue.ResolveKey(key);
+  Video video;
+  if (!entry || !Describe(*entry, &video)) return NotFound(!deoVr);
   const VrProjectionNames& names = NamesOf(video.format.projection);
   Json::Value root(Json::objectValue);
   Json::Value sources(Json::arrayValue);

@@ -1,12 +1,14 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace brisel {
+#include "ConService/CatalogueSnapshot.h"
+#include "ConService/MediaValuesCache.h"
 
-class Service;
+namespace brisel {
 
 // The shared videos as the headset players DeoVR and HereSphere browse a PC over HTTP, in
 // their published JSON formats:
@@ -15,18 +17,32 @@ class Service;
 //   GET/POST /deovr/KEY         one video: id, title, format, length, thumbnail, encodings
 //   GET/POST /heresphere        {"access":1,"library":[{"name","list":[URL of each video]}]}
 //   GET/POST /heresphere/KEY    one video: title, thumbnail, duration, format, media
-// One scene (library section) per catalogue list, empty lists left out; videos whose file is
+// One scene (library section) per catalogue section, empty ones left out; videos whose file is
 // gone are left out too. Streams and thumbnails are the media server's own paths ("/KEY",
-// "/image/KEY.jpg"), so seeking works as it does for phones. Every URL is absolute, built
+// "/image/KEY.jpg" for a shared video), so seeking works as it does for phones; one video
+// ("/deovr/KEY") is the video the media server streams under that key. Every URL is absolute, built
 // from the request's Host header when it is a plain host[:port], else from the server's own
 // address. Nothing a player sends is ever acted on: bodies (credentials, ratings, deletion
 // requests) are read and dropped by the media server.
 //
-// Thread contract: Answer may be called from any thread, many at once (CivetWeb's workers).
-// It takes the service mutex only to copy the lists, and probes media values (once per file
-// version, MediaValuesCache) outside it. The service must outlive this object.
+// Thread contract: Answer may be called from any thread, many at once (CivetWeb's workers),
+// and calls the mediator there. The catalogue must outlive this object.
 class HeadsetLibrary {
  public:
+  // What the library needs of the catalogue.
+  class Mediator {
+   public:
+    virtual ~Mediator() = default;
+    // Every section with its videos, as they are now (a copy).
+    virtual CatalogueSnapshot Snapshot() const = 0;
+    // The video the media server streams by `key` (`key` is as the player sent it); nothing
+    // when it streams none.
+    virtual std::optional<CatalogueVideo> ResolveKey(std::string_view key) const = 0;
+    // What players are told about the video's file; `exists` is false when it is gone. May
+    // probe the file (once per file version).
+    virtual MediaFacts Facts(const CatalogueVideo& video) = 0;
+  };
+
   struct Reply {
     int status = 200;
     bool hereSphere = false;  // answered with the header "HereSphere-JSON-Version: 1"
@@ -34,7 +50,7 @@ class HeadsetLibrary {
   };
 
   // `address` and `port` are the server's own, for requests without a usable Host.
-  HeadsetLibrary(Service& service, std::string address, int port);
+  HeadsetLibrary(Mediator& catalogue, std::string address, int port);
 
   // Whether a request path (decoded, without the query) belongs to the library: "/deovr",
   // "/heresphere" and everything below them. No share key or file of file_root is named so.
@@ -49,18 +65,18 @@ class HeadsetLibrary {
   // server's own "address:port".
   std::string Authority(const char* host) const;
 
-  // Names of the two scenes (catalogue lists 1 and 2).
+  // Names of the scenes of the two share lists (1 and 2).
   static constexpr const char* kOrdinaryScene = "视频";
   static constexpr const char* kConvertedScene = "转码视频";
 
  private:
   struct Video;
-  // The videos of both lists whose files exist (only the one with `onlyKey` when it is set).
-  std::vector<Video> Videos(std::string_view onlyKey) const;
+  // The video as players see it; false when its file is gone.
+  bool Describe(const CatalogueVideo& entry, Video* out) const;
   Reply Index(bool deoVr, const std::string& authority) const;
   Reply OneVideo(bool deoVr, std::string_view key, const std::string& authority) const;
 
-  Service& m_service;
+  Mediator& m_catalogue;
   std::string m_strOwnAuthority;
   std::string m_strPort;
 };

@@ -28,8 +28,12 @@ std::string ErrorText(const std::string& what) { return what + ": " + std::strer
 
 }  // namespace
 
-LanServer::LanServer(ParserHandler* owner, std::atomic<int>* connectedCount, int wakeFd)
-    : m_pOwner(owner), m_pConnectedCount(connectedCount), m_wakeFd(wakeFd) {}
+LanServer::LanServer(ParserHandler* owner, std::atomic<int>* connectedCount, int wakeFd,
+                     Clock clock)
+    : m_pOwner(owner),
+      m_pConnectedCount(connectedCount),
+      m_wakeFd(wakeFd),
+      m_clock(clock ? std::move(clock) : [] { return std::chrono::steady_clock::now(); }) {}
 
 LanServer::~LanServer() { CloseAll(); }
 
@@ -77,14 +81,14 @@ bool LanServer::Open(const std::string& address, std::string* error) {
   }
   m_datagram = BuildDiscoveryDatagram(address);
   m_datagramLength = m_datagram.size();
-  m_nextBroadcast = std::chrono::steady_clock::now();
+  m_nextBroadcast = m_clock();
   ServiceHexDump("广播", m_datagram.data(), m_datagramLength);
   return true;
 }
 
 void LanServer::SendDatagramIfDue() {
   if (m_broadcastSocket < 0 || m_datagramLength == 0) return;
-  auto now = std::chrono::steady_clock::now();
+  auto now = m_clock();
   if (now < m_nextBroadcast) return;
   // Never more than one datagram a second, however busy the phones keep the loop.
   m_nextBroadcast = now + kBroadcastPeriod;
@@ -113,8 +117,8 @@ void LanServer::Poll() {
     m_pollSlots.push_back(i);
   }
 
-  auto untilBroadcast = std::chrono::duration_cast<std::chrono::milliseconds>(
-      m_nextBroadcast - std::chrono::steady_clock::now());
+  auto untilBroadcast =
+      std::chrono::duration_cast<std::chrono::milliseconds>(m_nextBroadcast - m_clock());
   int timeout = static_cast<int>(std::clamp<long long>(untilBroadcast.count(), 0, 1000));
   if (m_broadcastSocket < 0) timeout = 1000;
   int ready = poll(fds.data(), fds.size(), timeout);
@@ -157,7 +161,7 @@ void LanServer::TakeConnection(int fd, const sockaddr_in& peer) {
   slot.peer = std::string(text) + ":" + std::to_string(ntohs(peer.sin_port));
   slot.peerAddress = peer.sin_addr.s_addr;
   slot.stamp = 0;
-  slot.lastActive = std::chrono::steady_clock::now();
+  slot.lastActive = m_clock();
   m_pConnectedCount->fetch_add(1);
   ServiceDiagnostic("%s: %s socket %d\n", "the client is connect!", slot.peer.c_str(), fd);
 }
@@ -195,7 +199,7 @@ void LanServer::Receive(ClientSlot& slot) {
     n = recv(slot.socket, slot.buffer.data(), slot.buffer.size(), 0);
   } while (n < 0 && errno == EINTR);
   if (n > 0) {
-    slot.lastActive = std::chrono::steady_clock::now();
+    slot.lastActive = m_clock();
     // What the phone did not send reads as 0.
     std::memset(slot.buffer.data() + n, 0,
                 std::min<std::size_t>(64, slot.buffer.size() - static_cast<std::size_t>(n)));

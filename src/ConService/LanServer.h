@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,15 +24,22 @@ class ParserHandler;
 // phone reconnects as after any drop), and one peer address never holds more than 16 slots
 // (its own connection idle longest makes room), so idle connections can lock nobody out.
 //
-// Thread contract: created, polled, closed and destroyed on the UDP thread only. The
-// connected-phone count it keeps up to date is an atomic the owner shares with readers on
-// other threads; `wakeFd` (owned by the caller) ends a poll early when it becomes readable.
+// Thread contract: created, polled, closed and destroyed on the UDP thread only; the owner's
+// HandlePacket and the clock are called there. The connected-phone count it keeps up to date
+// is an atomic the owner shares with readers on other threads; `wakeFd` (owned by the caller)
+// ends a poll early when it becomes readable.
 class LanServer {
  public:
   static constexpr int kMaxClients = 64;
   static constexpr int kMaxClientsPerPeer = 16;
 
-  LanServer(ParserHandler* owner, std::atomic<int>* connectedCount, int wakeFd);
+  // What the server takes as the time: when the datagram is due and how long a connection has
+  // been idle. Tests give their own, so that "idle longest" does not depend on how fast the
+  // machine runs.
+  using Clock = std::function<std::chrono::steady_clock::time_point()>;
+
+  // `owner` answers what the phones send; an empty `clock` is the steady clock.
+  LanServer(ParserHandler* owner, std::atomic<int>* connectedCount, int wakeFd, Clock clock = {});
   ~LanServer();  // closes every socket
   LanServer(const LanServer&) = delete;
   LanServer& operator=(const LanServer&) = delete;
@@ -73,6 +81,7 @@ class LanServer {
   ParserHandler* m_pOwner;
   std::atomic<int>* m_pConnectedCount;
   int m_wakeFd;
+  Clock m_clock;
   std::array<ClientSlot, kMaxClients> m_slots;
   int m_listenSocket = -1;
   int m_broadcastSocket = -1;

@@ -24,30 +24,17 @@
 #include <mutex>
 #include <random>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "ConService/HeadsetLibrary.h"
 #include "ConService/HttpRange.h"
-#include "ConService/ListProtocol.h"
 #include "ConService/ServiceDiagnostics.h"
-#include "ConService/ShareRecord.h"
+#include "ConService/VideoTypes.h"
 #include "platform/FileSystem.h"
 
 namespace brisel {
 namespace {
-
-struct VideoType {
-  const char* extension;
-  const char* mime;
-};
-constexpr VideoType kVideoTypes[] = {
-    {".mp4", "video/mp4"},       {".mkv", "video/x-matroska"},
-    {".flv", "video/x-flv"},     {".rmvb", "application/vnd.rn-realmedia-vbr"},
-    {".wmv", "video/x-ms-wmv"},  {".avi", "video/x-msvideo"},
-    {".mpeg", "video/mpeg"},     {".3gp", "video/3gpp"},
-    {".ts", "video/mp2t"},       {".m4v", "video/x-m4v"},
-    {".mov", "video/quicktime"}, {".webm", "video/webm"},
-};
 
 // The realm CivetWeb itself uses for the challenges it sends (its default domain).
 constexpr const char* kAuthRealm = "mydomain.com";
@@ -147,13 +134,6 @@ bool KeepsAlive(mg_connection* conn) {
   const char* version = mg_get_request_info(conn)->http_version;
   return !version || std::strcmp(version, "1.0") != 0;
 }
-
-struct FileCloser {
-  int fd;
-  ~FileCloser() {
-    if (fd >= 0) close(fd);
-  }
-};
 
 // Whether `fd` is a connection accepted on address:port, and from whom.
 bool AcceptedOn(int fd, const in_addr& address, int port, sockaddr_in* peer) {
@@ -280,17 +260,25 @@ std::once_flag g_libraryInit;
 
 }  // namespace
 
-const char* MediaServer::VideoMimeType(std::string_view path) {
-  std::size_t dot = path.rfind('.');
-  if (dot == std::string_view::npos || path.find('/', dot) != std::string_view::npos)
-    return nullptr;
-  std::string_view extension = path.substr(dot);
-  for (const VideoType& type : kVideoTypes) {
-    if (extension.size() == std::strlen(type.extension) &&
-        strncasecmp(extension.data(), type.extension, extension.size()) == 0)
-      return type.mime;
+MediaServer::ServedFile::ServedFile(ServedFile&& other) noexcept
+    : kind(other.kind),
+      fd(std::exchange(other.fd, -1)),
+      status(other.status),
+      path(std::move(other.path)) {}
+
+MediaServer::ServedFile& MediaServer::ServedFile::operator=(ServedFile&& other) noexcept {
+  if (this != &other) {
+    if (fd >= 0) close(fd);
+    kind = other.kind;
+    fd = std::exchange(other.fd, -1);
+    status = other.status;
+    path = std::move(other.path);
   }
-  return nullptr;
+  return *this;
+}
+
+MediaServer::ServedFile::~ServedFile() {
+  if (fd >= 0) close(fd);
 }
 
 MediaServer::~MediaServer() { Stop(); }
@@ -464,43 +452,20 @@ int MediaServer::Serve(mg_connection* conn) {
     SendNotFound(conn);
     return 404;
   }
-  std::string path = m_strRoot + std::string(uri);
-  struct stat st;
-  // Folders (listings, the redirect to "/"), missing files and CivetWeb's hidden files are
-  // answered by CivetWeb.
-  if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return 0;
+  // CivetWeb's own rules for the files it never sends: its password files, and its hidden
+  // files (half-written record files), which it answers 404.
   if (uri.size() >= 10 && uri.substr(uri.size() - 10) == ".htpasswd") return 0;
-  if (IsAtomicWriteTemporaryName(uri.substr(uri.rfind('/') + 1))) return 0;  // hidden: 404
-
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return 0;  // CivetWeb answers what it cannot open
-  FileCloser file{fd};
-  char head[kMaxRecordFileBytes];
-  ssize_t n = pread(fd, head, sizeof head, 0);
-  const char* mime = nullptr;
-  if (n >= 4 && std::memcmp(head, kLanMagic, 4) == 0) {
-    // A record file: the request is for the video it names, opened the way the catalogue
-    // tests it (the path's own bytes).
-    std::string video;
-    struct stat videoStat;
-    int videoFd = -1;
-    if (ShareRecord::VideoPathOfRecordFile(std::string_view(head, static_cast<std::size_t>(n)),
-                                           &video)) {
-      videoFd = open(video.c_str(), O_RDONLY | O_CLOEXEC);
-    }
-    if (videoFd < 0 || fstat(videoFd, &videoStat) != 0 || !S_ISREG(videoStat.st_mode)) {
-      if (videoFd >= 0) close(videoFd);
-      SendNotFound(conn);
-      return 404;
-    }
-    close(fd);
-    file.fd = videoFd;
-    st = videoStat;
-    path = std::move(video);
-  } else if (fstat(fd, &st) != 0) {
-    return 0;
+  if (IsAtomicWriteTemporaryName(uri.substr(uri.rfind('/') + 1))) return 0;
+  const ServedFile file = m_catalogue.OpenServedFile(uri);
+  // Folders (listings, the redirect to "/"), missing and unreadable files: CivetWeb's answer.
+  if (file.kind == ServedFile::Kind::NotOurs) return 0;
+  if (file.kind == ServedFile::Kind::NotFound) {
+    SendNotFound(conn);
+    return 404;
   }
-  mime = VideoMimeType(path);
+  const struct stat& st = file.status;
+  const std::string& path = file.path;
+  const char* mime = VideoMimeType(path);
   if (!mime) mime = mg_get_builtin_mime_type(path.c_str());
 
   // A copy the client already holds: CivetWeb's 304.

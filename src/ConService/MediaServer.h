@@ -15,9 +15,10 @@ namespace brisel {
 
 class HeadsetLibrary;
 
-// The media HTTP server on CivetWeb: a static file server over file_root (directory
-// listings, WebDAV listing, ETag, 304s, byte ranges) that answers a record file ("qmtk" at
-// its start) with the video the record names. CivetWeb parses the requests, lists folders,
+// The media HTTP server on CivetWeb: a static file server over a document root (directory
+// listings, WebDAV listing, ETag, 304s, byte ranges) whose files the catalogue may stand in
+// for: the catalogue's record files are answered with the videos they name (the Mediator
+// decides which file answers a request). CivetWeb parses the requests, lists folders,
 // answers 304s, WebDAV and errors; files themselves are answered here, because CivetWeb gets
 // unsatisfiable, overlong and suffix ranges wrong, writes a header line by line, and gives up
 // sendfile at the first full socket buffer. Small bodies leave with their header in one write;
@@ -32,10 +33,38 @@ class HeadsetLibrary;
 //
 // Thread contract: Start and Stop on one thread (the service's HTTP thread); requests are
 // served on CivetWeb's worker threads, which touch only files, this object's constant fields,
-// the headset library (whose Answer may run on many threads at once) and its connection
-// count (atomic; the peer limit takes its own lock).
+// the mediator and the headset library (both called from many workers at once) and its
+// connection count (atomic; the peer limit takes its own lock).
 class MediaServer {
  public:
+  // The file a request is answered with, open for reading; closed with this object.
+  struct ServedFile {
+    enum class Kind {
+      NotOurs,   // the server answers as a plain static server (folders, missing files)
+      NotFound,  // it stands for a file that cannot be sent: 404
+      File,      // `fd` is sent
+    };
+    Kind kind = Kind::NotOurs;
+    int fd = -1;
+    struct stat status {};
+    std::string path;  // of the file sent: its extension gives the content type
+
+    ServedFile() = default;
+    explicit ServedFile(Kind k) : kind(k) {}
+    ServedFile(ServedFile&& other) noexcept;
+    ServedFile& operator=(ServedFile&& other) noexcept;
+    ~ServedFile();
+  };
+
+  // What the server needs of the catalogue whose document root it serves.
+  class Mediator {
+   public:
+    virtual ~Mediator() = default;
+    // The file that answers a GET or HEAD of `uri`: a path below the document root, decoded,
+    // without "." or ".." segments. Called on CivetWeb's workers, many at once.
+    virtual ServedFile OpenServedFile(std::string_view uri) const = 0;
+  };
+
   // Worker threads: one per keep-alive connection, so 64 phones streaming and fetching
   // thumbnails at once are all served.
   static constexpr int kWorkerThreads = 128;
@@ -51,7 +80,8 @@ class MediaServer {
   // connections the phone was about to use.
   static constexpr int kKeepAliveTimeoutMs = 10000;
 
-  MediaServer() = default;
+  // `catalogue` must outlive the server's run (Stop or the destructor).
+  explicit MediaServer(const Mediator& catalogue) : m_catalogue(catalogue) {}
   ~MediaServer();  // Stop
   MediaServer(const MediaServer&) = delete;
   MediaServer& operator=(const MediaServer&) = delete;
@@ -60,17 +90,13 @@ class MediaServer {
   // run (Stop or the destructor).
   void SetHeadsetLibrary(const HeadsetLibrary* library) { m_pLibrary = library; }
 
-  // Listens on address:port only, serving `documentRoot`. False, with `error` telling why
-  // (address not local, port taken), when the server cannot start.
+  // Listens on address:port only, serving `documentRoot` (the catalogue's). False, with `error`
+  // telling why (address not local, port taken), when the server cannot start.
   bool Start(const std::string& address, int port, const std::string& documentRoot,
              std::string* error);
   // Closes the listener and every connection (downloads in progress are cut).
   void Stop();
   bool Running() const { return m_pContext != nullptr; }
-
-  // Content type of a video by its extension (mp4 mkv flv rmvb wmv avi mpeg 3gp ts m4v mov
-  // webm, any case), or null for other files.
-  static const char* VideoMimeType(std::string_view path);
 
  private:
   static int HandleRequest(mg_connection* conn, void* self);
@@ -84,6 +110,7 @@ class MediaServer {
   int SendFile(mg_connection* conn, int fd, const struct stat& st, const char* mime, bool partial,
                std::uint64_t first, std::uint64_t length, bool headOnly);
 
+  const Mediator& m_catalogue;
   mg_context* m_pContext = nullptr;
   const HeadsetLibrary* m_pLibrary = nullptr;
   std::string m_strRoot;

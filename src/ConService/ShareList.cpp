@@ -10,7 +10,6 @@ void ShareList::Append(ShareRecord record) {
   m_records.push_back(std::move(record));
   ++m_nCount;
   ++m_nRevision;
-  m_bChanged = true;
   m_bWireValid = false;
 }
 
@@ -22,7 +21,6 @@ bool ShareList::RemoveByPath(const std::string& path, ShareRecord* removed) {
     m_nByteTotal -= static_cast<std::int32_t>(it->ListEntrySize());
     --m_nCount;
     ++m_nRevision;
-    m_bChanged = true;
     m_bWireValid = false;
     if (removed) *removed = std::move(*it);
     m_records.erase(it);

@@ -13,21 +13,20 @@ class FileStatusChangeListener;
 
 // One list of the share catalogue, in the order records were appended.
 //
-// Thread contract: not synchronised itself; the Service calls every operation with the
-// service mutex held.
+// Thread contract: not synchronised itself; the ShareCatalogue calls every operation with the
+// catalogue mutex held.
 class ShareList {
  public:
   std::uint32_t Count() const { return m_nCount; }
   // Sum of the list entries' sizes (name length + 38 per record).
   std::int32_t ByteTotal() const { return m_nByteTotal; }
-  bool Changed() const { return m_bChanged; }
-  // Advances with every add, removal and change of presence flags; never goes back.
+  // Advances with every add, removal and change of presence flags; never goes back. The list
+  // protocol renews its stamps when it moves, the DLNA server its update ids.
   std::uint64_t Revision() const { return m_nRevision; }
-  void ClearChanged() { m_bChanged = false; }
   const std::list<ShareRecord>& Records() const { return m_records; }
   std::list<ShareRecord>& Records() { return m_records; }
 
-  // Appends as the tail; count, byte total and the changed flag follow.
+  // Appends as the tail; count, byte total and the revision follow.
   void Append(ShareRecord record);
   // Removes the first record whose path is byte-for-byte `path`; false when there is none.
   bool RemoveByPath(const std::string& path, ShareRecord* removed);
@@ -58,7 +57,6 @@ class ShareList {
   std::list<ShareRecord> m_records;
   std::list<ShareRecord>::iterator m_cursor = m_records.end();
   bool m_bRestart = true;
-  bool m_bChanged = false;
   std::uint64_t m_nRevision = 0;
   std::string m_wire;
   bool m_bWireValid = false;

@@ -61,11 +61,11 @@ bool ShareRecord::ParseRecordFile(std::string_view bytes, ShareRecord* out) {
   return true;
 }
 
-bool ShareRecord::VideoPathOfRecordFile(std::string_view bytes, std::string* path) {
+bool ShareRecord::ParseVideoRecord(std::string_view bytes, ShareRecord* out) {
   if (bytes.size() < 4 || std::memcmp(bytes.data(), kLanMagic, 4) != 0) return false;
   ShareRecord record;
   if (!ParseRecordFile(bytes, &record) || record.path.empty()) return false;
-  *path = std::move(record.path);
+  *out = std::move(record);
   return true;
 }
 

@@ -49,9 +49,10 @@ struct ShareRecord {
   // bytes, is cut short, or a string does not fit its field.
   static bool ParseRecordFile(std::string_view bytes, ShareRecord* out);
 
-  // The path a record file names, for the media server: only when the file starts with the
-  // magic and is well formed.
-  static bool VideoPathOfRecordFile(std::string_view bytes, std::string* path);
+  // The record a file of file_root holds when it stands for a video (the media server then
+  // sends that video): only when the file starts with the magic, is well formed and names a
+  // path.
+  static bool ParseVideoRecord(std::string_view bytes, ShareRecord* out);
 
   // Re-tests both presence flags (thumbnail: `imageFolder` + "/" + key + ".jpg") and rebuilds
   // the list entry. True when a flag changed. Does nothing (false) for a record without name

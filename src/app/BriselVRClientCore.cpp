@@ -40,7 +40,7 @@ CloseAction ActionForExitPromptResult(int notifyResult) {
   }
 }
 
-BriselVRClientCore::BriselVRClientCore() = default;
+BriselVRClientCore::BriselVRClientCore(AppSettings& settings) : m_settings(settings) {}
 
 BriselVRClientCore::~BriselVRClientCore() { Shutdown(); }
 
@@ -61,7 +61,7 @@ bool BriselVRClientCore::PrepareFolders(bool systemIntegration) {
   bool ok = LoadSettings(systemIntegration);
   const std::string folder = GetDataFolder();
   const std::string defaultFolder = folder + "/appData/converted/";
-  const std::string& chosen = theSettings->m_strConvertPath;
+  const std::string& chosen = m_settings.m_strConvertPath;
   SetConvertFolder(chosen.empty() ? defaultFolder : chosen);
   // The default output folder is made when it is in use, also when a first start has written
   // it into ConvertPath; a folder the user chose elsewhere is left alone.
@@ -89,17 +89,32 @@ std::uint8_t BriselVRClientCore::StartLanServiceOn(const std::string& address) {
   if (!m_pService) m_pService = std::make_unique<Service>();
   if (!m_pFileStatusManager)
     m_pFileStatusManager = std::make_unique<FileStatusManager>(m_mainWindow);
-  m_pService->SetFileStatusChangeListener(m_pFileStatusManager.get());
-  m_pService->SetDlnaServerEnabled(m_bDlnaAllowed && theSettings &&
-                                   theSettings->m_nDlnaServer != 0);
+  m_pService->Catalogue().SetFileStatusChangeListener(m_pFileStatusManager.get());
+  m_pService->SetDlnaServerEnabled(m_bDlnaAllowed && m_settings.m_nDlnaServer != 0);
   if (m_bSandboxed) return 0;
   std::uint8_t result = m_pService->SetServiceAddress(ServiceIp());
   WriteLog(result == 1 ? "开启服务成功" : "开启服务失败", kClientDlgTag);
   return result;
 }
 
+void BriselVRClientCore::SetKeepAwake(bool keepAwake) {
+  m_settings.m_nKeepAwake = keepAwake ? 1 : 0;
+  if (!m_bSandboxed) ApplyKeepAwake(m_settings);
+  SaveSettings(m_settings);
+}
+
+void BriselVRClientCore::SetConvertRatio(int ratio) {
+  m_settings.m_nConvertRatio = ratio;
+  SaveSettings(m_settings);
+}
+
+void BriselVRClientCore::SetExitWndType(int exitWndType) {
+  m_settings.m_nExitWndType = exitWndType;
+  SaveSettings(m_settings);
+}
+
 void BriselVRClientCore::LoadShareCatalogue() {
-  if (m_pService) m_pService->LoadAllShareRecords();
+  if (m_pService) m_pService->Catalogue().LoadAllShareRecords();
 }
 
 bool BriselVRClientCore::RestartLanService() {
@@ -123,7 +138,7 @@ void BriselVRClientCore::Shutdown(PagesShutdown* pages) {
   StopLogThread();
   if (m_pService) {
     m_pService->StopServiceThreads();
-    m_pService.reset();  // rewrites every record file
+    m_pService.reset();  // its catalogue rewrites every record file
   }
   m_pFileStatusManager.reset();
 }

@@ -15,6 +15,7 @@ namespace brisel {
 class FileStatusManager;
 class PagesShutdown;
 class Service;
+struct AppSettings;
 
 inline constexpr const char* kClientDlgTag = "BriselVRClientDlg";
 
@@ -32,7 +33,9 @@ CloseAction ActionForExitPromptResult(int notifyResult);
 
 class BriselVRClientCore {
  public:
-  BriselVRClientCore();
+  // `settings` is the record the start-up loads (LoadSettings fills ProgramSettings()); it
+  // must outlive the core.
+  explicit BriselVRClientCore(AppSettings& settings);
   // Runs Shutdown if it has not run.
   ~BriselVRClientCore();
   BriselVRClientCore(const BriselVRClientCore&) = delete;
@@ -78,15 +81,30 @@ class BriselVRClientCore {
   // Where the FileStatusManager posts: the main window. Set it before StartLanService.
   void SetMainWindowTarget(MessageTargetRef mainWindow) { m_mainWindow = std::move(mainWindow); }
 
-  // The LAN service, for the pages (catalogue operations, SetServiceAddress on an address
-  // switch, ConnectedClientCount for the connected-phone count). Null until StartLanService
-  // and after Shutdown. Owned by this object.
+  // The LAN service, for the pages (its Catalogue for the video list, SetServiceAddress on an
+  // address switch, ConnectedClientCount for the connected-phone count). Null until
+  // StartLanService and after Shutdown. Owned by this object.
   Service* GetService() { return m_pService.get(); }
+
+  // The settings of the run, filled by PrepareFolders.
+  const AppSettings& Settings() const { return m_settings; }
+  // The choices the user makes in the window, stored in one place: each changes its field and
+  // saves config.ini at once (a failed save is logged and not reported, and the value holds
+  // for the run).
+  // "有任务时电脑不休眠(推荐开启)": ComSleep-UnSleep, and the keep-awake request follows it
+  // (not while sandboxed).
+  void SetKeepAwake(bool keepAwake);
+  // The picture mode of conversions, VideoConvert-Ratio: 1 for 1080P, 2 for 2K.
+  void SetConvertRatio(int ratio);
+  // What a close does from now on, ExitWndType: 2 hides, 3 quits (the exit prompt's
+  // "不再提示").
+  void SetExitWndType(int exitWndType);
 
   const std::vector<std::string>& LocalIpList() const { return m_LocalIpList; }
   const std::vector<std::string>& LocalMacList() const { return m_LocalMacList; }
 
  private:
+  AppSettings& m_settings;
   std::vector<std::string> m_LocalIpList;
   std::vector<std::string> m_LocalMacList;
   MessageTargetRef m_mainWindow;

@@ -9,7 +9,7 @@ namespace brisel {
 // appeared or vanished becomes WM_SHARE_FILE_STATUS_1 (list 1) or WM_SHARE_FILE_STATUS_2
 // (list 2) to the main window, wParam = has video, text = the record's path.
 //
-// Thread contract: called on the service's UDP thread with the service mutex held; it only
+// Thread contract: called on the service's UDP thread with the catalogue mutex held; it only
 // posts (never blocks), and a post to a window that is gone is dropped.
 class FileStatusManager : public FileStatusChangeListener {
  public:

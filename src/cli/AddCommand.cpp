@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "BriselUIFiles/VideoWndCore.h"
-#include "ConService/Service.h"
+#include "ConService/ShareCatalogue.h"
 #include "cli/CliApp.h"
 #include "cli/Commands.h"
 #include "cli/SharePaths.h"
@@ -15,7 +15,8 @@
 namespace brisel::cli {
 namespace {
 
-std::string RefusalText(const VideoWndCore& tile, std::uint8_t list, const Service& service) {
+std::string RefusalText(const VideoWndCore& tile, std::uint8_t list,
+                        const ShareCatalogue& catalogue) {
   const std::string path = tile.Path();
   switch (tile.RegistrationResult()) {
     case SHARE_ADD_FULL:
@@ -28,7 +29,7 @@ std::string RefusalText(const VideoWndCore& tile, std::uint8_t list, const Servi
         return "the path is longer than " + std::to_string(kMaxSharePathBytes) + " bytes";
       return "refused by the share catalogue";
     case SHARE_ADD_UNWRITABLE:
-      return "cannot write its record file in " + service.CatalogueRoot() +
+      return "cannot write its record file in " + catalogue.CatalogueRoot() +
              "/file_root: " + tile.RegistrationError();
     default:
       return "the path is longer than " + std::to_string(kMaxProbePathBytes) + " bytes";
@@ -57,8 +58,8 @@ int RunAddCommand(const std::vector<std::string>& args) {
   if (files.empty()) return UsageError("add needs at least one file");
   const std::uint8_t list = converted ? SHARE_LIST_CONVERTED : SHARE_LIST_ORDINARY;
 
-  Service service;
-  service.LoadAllShareRecords();
+  ShareCatalogue catalogue;
+  catalogue.LoadAllShareRecords();
   int status = kExitOk;
   auto refuse = [&](const std::string& file, const std::string& why) {
     std::fprintf(stderr, "briselvr: %s: %s\n", file.c_str(), why.c_str());
@@ -74,16 +75,16 @@ int RunAddCommand(const std::vector<std::string>& args) {
       refuse(file, "not a file");
       continue;
     }
-    if (service.FindShareRecord(0, path)) {
+    if (catalogue.FindShareRecord(0, path)) {
       refuse(file, "already in the catalogue");
       continue;
     }
     auto tile =
-        std::make_unique<VideoWndCore>(&service, path, converted ? VIDEO_CONVERTED : VIDEO_IDLE);
+        std::make_unique<VideoWndCore>(&catalogue, path, converted ? VIDEO_CONVERTED : VIDEO_IDLE);
     tile->StartProbe(path);
     WaitUntil([&] { return tile->WaitProbed(std::chrono::seconds(1)); });
     if (tile->RegistrationResult() != SHARE_ADD_OK) {
-      refuse(file, RefusalText(*tile, list, service));
+      refuse(file, RefusalText(*tile, list, catalogue));
       continue;
     }
     added.push_back(std::move(tile));

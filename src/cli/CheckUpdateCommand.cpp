@@ -24,7 +24,8 @@ class TerminalHost : public HttpHelper::Host {
   }
 };
 
-// Downloads the installer with progress on stderr; prints its path. Ctrl+C cancels.
+// Downloads and verifies the installer with progress on stderr; prints its path, or that it
+// could not be verified. Nothing downloaded is opened here. Ctrl+C cancels.
 int Download(const std::string& url) {
   SignalWatcher::Install();
   auto queue = std::make_shared<MessageQueue>();
@@ -48,12 +49,23 @@ int Download(const std::string& url) {
                      static_cast<long long>(m->lParam));
     } else if (m->id == WM_DOWNLOAD_RESULT) {
       if (terminal && lastShown != -2) std::fputc('\n', stderr);
-      if (static_cast<DownloadResult>(m->wParam) != DownloadResult::Ok) {
-        std::printf("download failed: %s\n", m->text2.c_str());
-        return kExitFailure;
+      switch (static_cast<DownloadResult>(m->wParam)) {
+        case DownloadResult::Ok:
+          std::printf("%s\n", m->text.c_str());
+          return kExitOk;
+        case DownloadResult::KeptUnverified:
+          // Kept as it came: the user may install it, knowing nobody vouched for it.
+          std::printf("%s\nnot verified: %s\n", m->text.c_str(), m->text2.c_str());
+          return kExitOk;
+        case DownloadResult::SignatureRejected:
+          std::printf("update not verified\n");
+          std::fflush(stdout);
+          std::fprintf(stderr, "briselvr: %s; the download was deleted\n", m->text2.c_str());
+          return kExitFailure;
+        default:
+          std::printf("download failed: %s\n", m->text2.c_str());
+          return kExitFailure;
       }
-      std::printf("%s\n", m->text.c_str());
-      return kExitOk;
     }
   }
 }

@@ -19,7 +19,8 @@ const std::vector<CliCommand>& Commands() {
        RunCheckUpdateCommand},
       {"serve", "--address A [--verbose] [--no-dlna]",
        "run the LAN service (and the DLNA media server, unless --no-dlna or DlnaServer=0) on A "
-       "until SIGINT or SIGTERM",
+       "until SIGINT or SIGTERM; --verbose shows connections, requests and broadcasts "
+       "(--quiet, the default, is accepted and changes nothing)",
        RunServeCommand},
       {"list", "", "the shared videos: type, has video, has image, key, path", RunListCommand},
       {"remove", "[--converted] FILE...", "stop sharing videos (from list 2 with --converted)",

@@ -233,7 +233,7 @@ int RunConvertCommand(const std::vector<std::string>& args) {
   if (files.empty()) return UsageError("convert needs at least one video file");
 
   SignalWatcher::Install();
-  BriselVRClientCore core;
+  BriselVRClientCore core(ProgramSettings());
   if (!core.PrepareFolders(false))
     std::fprintf(stderr, "briselvr: 配置文件异常 (%s could not be read or created)\n",
                  ConfigPath().c_str());

@@ -1,6 +1,6 @@
 #include <cstdio>
 
-#include "ConService/Service.h"
+#include "ConService/ShareCatalogue.h"
 #include "cli/CliApp.h"
 #include "cli/Commands.h"
 
@@ -8,12 +8,12 @@ namespace brisel::cli {
 
 int RunListCommand(const std::vector<std::string>& args) {
   if (!args.empty()) return UsageError("list takes no arguments");
-  Service service;
-  service.LoadAllShareRecords();
+  ShareCatalogue catalogue;
+  catalogue.LoadAllShareRecords();
   for (std::uint8_t list : {SHARE_LIST_ORDINARY, SHARE_LIST_CONVERTED}) {
-    service.SerializeList(list);  // the presence flags as a phone would see them now
+    catalogue.SerializeList(list);  // the presence flags as a phone would see them now
     ShareRecord record;
-    while (service.NextShareRecord(list, &record)) {
+    while (catalogue.NextShareRecord(list, &record)) {
       std::printf("%d\t%d\t%d\t%s\t%s\n", record.type, record.hasVideo, record.hasImage,
                   record.key.c_str(), record.path.c_str());
     }

@@ -1,6 +1,6 @@
 #include <cstdio>
 
-#include "ConService/Service.h"
+#include "ConService/ShareCatalogue.h"
 #include "cli/CliApp.h"
 #include "cli/Commands.h"
 #include "cli/SharePaths.h"
@@ -20,12 +20,12 @@ int RunRemoveCommand(const std::vector<std::string>& args) {
     }
   }
   if (files.empty()) return UsageError("remove needs at least one FILE");
-  Service service;
-  service.LoadAllShareRecords();
+  ShareCatalogue catalogue;
+  catalogue.LoadAllShareRecords();
   int exitCode = kExitOk;
   for (const std::string& file : files) {
     const std::string path = SharePathArgument(file);
-    if (service.RemoveShareRecord(list, path)) continue;
+    if (catalogue.RemoveShareRecord(list, path)) continue;
     std::fprintf(stderr, "briselvr: not in list %d: %s\n", list, path.c_str());
     exitCode = kExitFailure;
   }

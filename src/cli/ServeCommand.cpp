@@ -26,6 +26,9 @@ int RunServeCommand(const std::vector<std::string>& args) {
       address = args[i].substr(10);
     } else if (args[i] == "--verbose") {
       verbose = true;
+    } else if (args[i] == "--quiet") {
+      // Scripts written when the diagnostics were on by default pass it; quiet is the default
+      // now, so it changes nothing (not even after --verbose).
     } else if (args[i] == "--no-dlna") {
       dlna = false;
     } else {
@@ -41,7 +44,7 @@ int RunServeCommand(const std::vector<std::string>& args) {
   SetServiceDiagnosticsEnabled(verbose);
   const int signals = SignalWatcher::Install();
 
-  BriselVRClientCore core;
+  BriselVRClientCore core(ProgramSettings());
   if (!core.PrepareFolders(false)) {
     std::fprintf(stderr, "briselvr: 配置文件异常 (%s could not be read or created)\n",
                  ConfigPath().c_str());

@@ -53,7 +53,8 @@ inline constexpr std::uint32_t WM_CONVERT_ALLDONE =
 inline constexpr std::uint32_t WM_TRAY_NOTIFY = WM_USER + 501;  // tray icon -> main window
 inline constexpr std::uint32_t WM_SHOW_TOAST =
     WM_USER + 550;  // video list -> share page: typed (VideoWndListPage)
-inline constexpr std::uint32_t WM_CHECK_UPDATE = WM_USER + 601;  // settings page -> main window
+inline constexpr std::uint32_t WM_CHECK_UPDATE =
+    WM_USER + 601;  // -> main window: the version check; settings page: typed (SettingsPageHost)
 
 // Messages this program adds for its own workers (numbers above the system's table), in
 // blocks of ten per subsystem: WM_BRISEL_PRIVATE + 10 * subsystem + n.

@@ -25,12 +25,17 @@ std::string& ConfigPathStorage() {
 }
 
 AppSettings& Settings() {
-  static AppSettings settings;
+  AppSettings& settings = ProgramSettings();
   theSettings = &settings;
   return settings;
 }
 
 }  // namespace
+
+AppSettings& ProgramSettings() {
+  static AppSettings settings;
+  return settings;
+}
 
 const std::string& ConfigPath() { return ConfigPathStorage(); }
 
@@ -83,9 +88,9 @@ bool LoadSettings(bool systemIntegration) {
   return ok;
 }
 
-bool SaveSettings() {
-  if (!theSettings) return false;
-  const AppSettings& s = *theSettings;
+bool SaveSettings() { return theSettings && SaveSettings(*theSettings); }
+
+bool SaveSettings(const AppSettings& s) {
   if (ConfigPathStorage().empty()) ConfigPathStorage() = GetDataFolder() + "/config.ini";
   IniFile ini;
   ini.Load(ConfigPathStorage());
@@ -108,8 +113,10 @@ void RegisterAutorun() {
   if (!WriteAutostartEntry(GetExePath())) WriteLog("autostart entry could not be written", kTag);
 }
 
-void ApplyKeepAwake() {
-  bool on = Settings().m_nKeepAwake == 1;
+void ApplyKeepAwake() { ApplyKeepAwake(Settings()); }
+
+void ApplyKeepAwake(const AppSettings& settings) {
+  const bool on = settings.m_nKeepAwake == 1;
   if (KeepAwake::Apply(on) == KeepAwake::Result::Unavailable)
     WriteLog("no inhibit service: the PC may sleep while the program runs", kTag);
 }

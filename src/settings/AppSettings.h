@@ -31,8 +31,12 @@ struct AppSettings {
   int m_nDlnaServer = 1;
 };
 
-// Set by LoadSettings; lives until the process ends.
+// Set by LoadSettings to ProgramSettings(); lives until the process ends.
 extern AppSettings* theSettings;
+
+// The record of the run, which LoadSettings fills in place. It exists (with zeros) before the
+// first LoadSettings, so a window can be handed it when it is made and read it once loaded.
+AppSettings& ProgramSettings();
 
 // <program folder>/config.ini, set by LoadSettings.
 const std::string& ConfigPath();
@@ -44,14 +48,18 @@ const std::string& ConfigPath();
 // and goes on with the values in memory.
 bool LoadSettings(bool systemIntegration = true);
 
-// Writes the nine settings (DefaultIP from the current ServiceIp) in their order. Keys the
-// program does not know are kept. False when the file could not be written.
+// Writes the nine settings of `settings` (DefaultIP from the current ServiceIp) in their
+// order. Keys the program does not know are kept. False when the file could not be written.
+bool SaveSettings(const AppSettings& settings);
+// The same for theSettings; false when there are none.
 bool SaveSettings();
 
 // Writes the autostart entry for this executable and sets m_nAutoRun to 1.
 void RegisterAutorun();
 
-// Holds or ends the keep-awake request as m_nKeepAwake says.
+// Holds or ends the keep-awake request as m_nKeepAwake of `settings` says.
+void ApplyKeepAwake(const AppSettings& settings);
+// The same for ProgramSettings().
 void ApplyKeepAwake();
 
 }  // namespace brisel

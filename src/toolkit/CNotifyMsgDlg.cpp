@@ -6,7 +6,6 @@
 #include <QPainter>
 #include <QScreen>
 
-#include "settings/AppSettings.h"
 #include "toolkit/CKbcButton.h"
 #include "toolkit/SkinPainting.h"
 #include "toolkit/SkinResources.h"
@@ -41,11 +40,12 @@ const KindText* TextOf(int kind) {
 
 }  // namespace
 
-CNotifyMsgDlg::CNotifyMsgDlg(QWidget* parent, int kind, const QString& name)
+CNotifyMsgDlg::CNotifyMsgDlg(QWidget* parent, int kind, const QString& name, int deleteOrigin)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                           Qt::NoDropShadowWindowHint),
       m_nKind(kind),
-      m_strName(name) {
+      m_strName(name),
+      m_nDeleteOrigin(deleteOrigin) {
   setObjectName(QStringLiteral("NotifyMsgDlg"));
   setModal(true);
   setWindowIcon(AppIcon());
@@ -123,13 +123,13 @@ void CNotifyMsgDlg::SetKind(int kind) {
       for (int visible : text->buttons) shown = shown || visible == id;
     button->setVisible(shown);
   }
-  if (kind >= 1 && kind <= 3 && theSettings)
-    Button(IDC_NOTIFY_DELETE_SOURCE)->SetChecked(theSettings->m_nDeleteOrigin == 1);
+  if (kind >= 1 && kind <= 3) Button(IDC_NOTIFY_DELETE_SOURCE)->SetChecked(m_nDeleteOrigin == 1);
   update();
 }
 
+bool CNotifyMsgDlg::KeepsChoice() const { return Button(IDC_NOTIFY_NO_PROMPT)->IsChecked(); }
+
 void CNotifyMsgDlg::OnButton(int id) {
-  CKbcButton* noPrompt = Button(IDC_NOTIFY_NO_PROMPT);
   switch (id) {
     case IDC_NOTIFY_DELETE_SOURCE:
     case IDC_NOTIFY_NO_PROMPT: {
@@ -150,11 +150,6 @@ void CNotifyMsgDlg::OnButton(int id) {
     case IDC_NOTIFY_RUN_HIDDEN:
     case IDC_NOTIFY_QUIT:
       m_nResult = id == IDC_NOTIFY_RUN_HIDDEN ? NOTIFY_RUN_HIDDEN : NOTIFY_QUIT;
-      // The hidden "不再提示" box, when ticked, keeps the choice as the exit behaviour.
-      if (noPrompt->IsChecked() && theSettings) {
-        theSettings->m_nExitWndType = id == IDC_NOTIFY_RUN_HIDDEN ? 2 : 3;
-        SaveSettings();
-      }
       break;
     case IDC_NOTIFY_CONTINUE:
       if (m_nKind == NOTIFY_DUPLICATE_NAME) m_nResult = NOTIFY_KEEP_BOTH;

@@ -28,21 +28,27 @@ enum NotifyControl : int {
 
 // The skinned, modal 460 x 300 notification dialog: a dark title band (which drags it), a
 // message, the kind's buttons, a close button and its own drop shadow. Run it with exec()
-// and read GetNotifyResult(). Esc and Enter close it with no choice. UI thread only.
+// and read GetNotifyResult() (and, for the exit prompt, KeepsChoice()). Esc and Enter close it
+// with no choice. It reads and writes no settings: its caller hands it the one it shows and
+// stores what the user chose. UI thread only.
 class CNotifyMsgDlg : public QDialog {
   Q_OBJECT
 
  public:
   // `name` is shown by kind 4 inside 《》 (callers shorten long names with ShortPromptName).
-  CNotifyMsgDlg(QWidget* parent, int kind, const QString& name = QString());
+  // `deleteOrigin` is the DeleteOrigin setting, the first tick of "彻底删除源文件".
+  CNotifyMsgDlg(QWidget* parent, int kind, const QString& name = QString(), int deleteOrigin = 0);
   ~CNotifyMsgDlg() override;
 
   // Sets the title, the message and the visible buttons; kinds 1-3 also tick
-  // "彻底删除源文件" from the DeleteOrigin setting.
+  // "彻底删除源文件" from the DeleteOrigin setting given at construction.
   void SetKind(int kind);
 
   int Kind() const { return m_nKind; }
   int GetNotifyResult() const { return m_nResult; }
+  // Whether the (hidden) box "不再提示" is ticked: the exit prompt's "后台运行" or "完全退出"
+  // is then meant to become the exit behaviour setting, which the caller stores.
+  bool KeepsChoice() const;
   const QString& Title() const { return m_strTitle; }
   const QString& MessageText() const { return m_strMessage; }
   CKbcButton* Button(int id) const;
@@ -67,6 +73,7 @@ class CNotifyMsgDlg : public QDialog {
   int m_nKind;
   int m_nResult = NOTIFY_NO_CHOICE;
   QString m_strName;
+  int m_nDeleteOrigin;
   WindowDrag m_drag;
 };
 

@@ -5,6 +5,7 @@
 
 #include "settings/BuildConfig.h"
 #include "toolkit/CKbcButton.h"
+#include "toolkit/SettingsPageHost.h"
 #include "toolkit/SkinPainting.h"
 #include "toolkit/SkinResources.h"
 
@@ -50,8 +51,8 @@ const ControlSetup kControls[] = {
 
 }  // namespace
 
-CSetContentDlg::CSetContentDlg(MessageTargetRef mainWindow, QWidget* parent)
-    : QWidget(parent), m_mainWindow(std::move(mainWindow)) {
+CSetContentDlg::CSetContentDlg(SettingsPageHost* host, QWidget* parent)
+    : QWidget(parent), m_pHost(host) {
   setObjectName(QStringLiteral("SetContentDlg"));
   setMouseTracking(true);
   for (const ControlSetup& c : kControls) {
@@ -90,7 +91,7 @@ void CSetContentDlg::SetupControls() {
 }
 
 void CSetContentDlg::ShowCurrentSettings() {
-  if (theSettings) m_settings = *theSettings;
+  m_settings = m_pHost ? m_pHost->CurrentSettings() : AppSettings{};
   const AppSettings& s = m_settings;
   Button(IDC_SET_AUTORUN)->SetChecked(s.m_nAutoRun == 1);
   Button(IDC_SET_AUTO_UPDATE)->SetChecked(s.m_nAutoUpdate == 1);
@@ -117,18 +118,14 @@ QString CSetContentDlg::VersionLabel() {
 void CSetContentDlg::OnButton(int id) {
   switch (id) {
     case IDC_SET_CHECK_UPDATE:
-      PostTo(m_mainWindow, Message(WM_CHECK_UPDATE, 0, 0));
+      if (m_pHost) m_pHost->CheckForUpdate();
       break;
     case IDC_SET_KEEP_AWAKE: {
       CKbcButton* box = Button(id);
       const bool on = !box->IsChecked();
       box->SetChecked(on);
       m_settings.m_nKeepAwake = on ? 1 : 0;
-      if (theSettings) {
-        theSettings->m_nKeepAwake = m_settings.m_nKeepAwake;
-        ApplyKeepAwake();
-        SaveSettings();
-      }
+      if (m_pHost) m_pHost->KeepAwakeChosen(on);
       break;
     }
     case IDC_SET_QUALITY_1080P:
@@ -149,10 +146,7 @@ void CSetContentDlg::ChooseQuality(int ratio) {
   chosen->SetChecked(true);
   other->SetChecked(false);
   m_settings.m_nConvertRatio = ratio;
-  if (theSettings) {
-    theSettings->m_nConvertRatio = ratio;
-    SaveSettings();
-  }
+  if (m_pHost) m_pHost->ConvertRatioChosen(ratio);
 }
 
 void CSetContentDlg::paintEvent(QPaintEvent*) {

@@ -4,12 +4,12 @@
 
 #include <map>
 
-#include "platform/Messages.h"
 #include "settings/AppSettings.h"
 
 namespace brisel {
 
 class CKbcButton;
+class SettingsPageHost;
 
 // Control ids of the settings page.
 enum SettingControl : int {
@@ -31,18 +31,20 @@ enum SettingControl : int {
 };
 
 // The settings page: the version with "检测更新", the conversion quality (1080P or 2K) and
-// the keep-awake option. A change takes effect at once and is saved to config.ini; there is
-// no OK step. The controls of the other settings are loaded with their values but hidden.
-// "检测更新" posts WM_CHECK_UPDATE (WM_USER+601) to the main window. UI thread only.
+// the keep-awake option. A change takes effect at once: the page tells its host, which stores
+// and saves it; there is no OK step. The controls of the other settings are loaded with their
+// values but hidden. UI thread only.
 class CSetContentDlg : public QWidget {
   Q_OBJECT
 
  public:
-  CSetContentDlg(MessageTargetRef mainWindow, QWidget* parent);
+  // `host` (may be null: the page then shows a record of zeros and tells nobody) must outlive
+  // the page.
+  CSetContentDlg(SettingsPageHost* host, QWidget* parent);
 
   // Configures and places every control (image, caption, size, style, cursor, visibility).
   void SetupControls();
-  // Copies the global settings into the page's own copy and ticks the controls from it.
+  // Copies the host's settings into the page's own copy and ticks the controls from it.
   void ShowCurrentSettings();
 
   CKbcButton* Button(int id) const;
@@ -59,7 +61,7 @@ class CSetContentDlg : public QWidget {
   void OnButton(int id);
   void ChooseQuality(int ratio);
 
-  MessageTargetRef m_mainWindow;
+  SettingsPageHost* const m_pHost;
   int m_nScrollOffset = 0;
   std::map<int, CKbcButton*> m_buttons;
   AppSettings m_settings;

@@ -99,6 +99,38 @@ TEST(VersionTexts, ComeFromTheProgramsVersionAndTheSystem) {
         << c.release.value_or("(none)");
 }
 
+TEST(VersionTexts, OnlyANewerVersionIsAnUpdate) {
+  const std::string local = "1.0.7_20160606";
+  struct Case {
+    std::string offered;
+    bool newer;
+  } cases[] = {
+      {"1.0.7_20160606", false},
+      {"1.0.8_20160101", true},  // the version decides before the date
+      {"1.1.0_20150101", true},
+      {"2.0.0", true},
+      {"1.0.10_20160606", true},  // numbers, not texts: 10 > 7
+      {"1.0.6_20991231", false},
+      {"0.9.9_20170101", false},
+      {"1.0.7_20160607", true},  // a later build of this version
+      {"1.0.7_20160605", false},
+      {"1.0.7", false},  // this version, without its build date
+      {"01.00.07_20160606", false},
+      {"1.0.7_", true},  // not of the program's form: any other text counts
+      {"1.0.7_2016-06-06", true},
+      {"1.0", true},
+      {"v1.0.8", true},
+      {"1.0.7_20160606 ", true},
+      {"1.0.99999999999999999999_1", true},
+      {"", true},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(HttpHelper::IsNewerVersionText(c.offered, local), c.newer) << c.offered;
+  // Neither of two texts of the program's form is newer than the other both ways.
+  EXPECT_FALSE(HttpHelper::IsNewerVersionText(local, "1.0.7"));
+  EXPECT_FALSE(HttpHelper::IsNewerVersionText("x", "x"));
+}
+
 TEST_F(VersionCheck, SendsTheIdentityOfThisClientToLastVersion) {
   Reply(Data(HttpHelper::LocalVersionText()));
   std::string url = "stale";
@@ -135,9 +167,12 @@ TEST_F(VersionCheck, TheReplyDecides) {
       {"the same version", Data(local), Result::UpToDate, ""},
       {"a newer version", Data("1.0.8_20170101"), Result::UpdateAvailable,
        "http://dl/BriselVR.exe"},
-      {"an older version", Data("1.0.6_20160101"), Result::UpdateAvailable,
+      // An older build is no update, even when the service offers it.
+      {"an older version", Data("1.0.6_20160101"), Result::UpToDate, ""},
+      {"a version text that differs only in form", Data("1.0.7"), Result::UpToDate, ""},
+      {"a later build of this version", Data("1.0.7_20160701"), Result::UpdateAvailable,
        "http://dl/BriselVR.exe"},
-      {"a version text that differs only in form", Data("1.0.7"), Result::UpdateAvailable,
+      {"a version of another form", Data("2016-beta"), Result::UpdateAvailable,
        "http://dl/BriselVR.exe"},
       {"no code member", "{\"data\":[" + entry + "]}", Result::UpdateAvailable, "http://dl/a.exe"},
       {"not JSON", "<html>bad gateway</html>", Result::Failed, ""},

@@ -12,6 +12,7 @@
 #include "platform/FileSystem.h"
 #include "platform/TextCodec.h"
 #include "support/Sandbox.h"
+#include "support/TestData.h"
 
 namespace brisel {
 namespace {
@@ -81,17 +82,19 @@ TEST(QueueFile, ReaderTakesEveryElementChildAndOnlyKnownAttributes) {
   auto empty = ParseQueueFile("<ConvertList/>");
   ASSERT_TRUE(empty);
   EXPECT_TRUE(empty->empty());
+
+  // Nor does it look at the root's name.
+  auto foreign = ParseQueueFile(test::ReadTestData("queue-foreign-root.xml"));
+  ASSERT_TRUE(foreign);
+  ASSERT_EQ(foreign->size(), 2u);
+  EXPECT_EQ((*foreign)[0].VideoName, "a.avi");
+  EXPECT_EQ((*foreign)[0].VideoConvertType, 3);
+  EXPECT_EQ((*foreign)[1].VideoPath, "/src/b.avi");
 }
 
 TEST(QueueFile, ReaderAcceptsDeclarationsAndEncodings) {
   const std::string name = "电影é";
   const std::string body = "<ConvertList><Item0 VideoName=\"" + name + "\"/></ConvertList>";
-  std::string utf16 = "\xFF\xFE";
-  for (char32_t c : std::u32string(U"<?xml version=\"1.0\" encoding=\"UTF-16\"?>"
-                                   U"<ConvertList><Item0 VideoName=\"电影é\"/></ConvertList>")) {
-    utf16.push_back(static_cast<char>(c & 0xFF));
-    utf16.push_back(static_cast<char>(c >> 8));
-  }
   const struct {
     const char* what;
     std::string content;
@@ -108,7 +111,7 @@ TEST(QueueFile, ReaderAcceptsDeclarationsAndEncodings) {
        "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>"
        "<ConvertList><Item0 VideoName=\"\xE9\"/></ConvertList>",
        "é"},
-      {"UTF-16 with byte order mark", utf16, name},
+      {"UTF-16 with byte order mark", test::ReadTestData("queue-utf16-with-bom.xml"), name},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -131,6 +134,9 @@ TEST(QueueFile, BrokenOrMissingFilesLoadNothing) {
   for (const char* content : broken) EXPECT_FALSE(ParseQueueFile(content)) << content;
 
   test::Sandbox sandbox;
+  EXPECT_FALSE(ReadQueueFile(sandbox.Path("ConvertList.xml")));
+  // A file cut inside its second task: not even the whole first task is taken from it.
+  sandbox.WriteFile("ConvertList.xml", test::ReadTestData("queue-torn.xml"));
   EXPECT_FALSE(ReadQueueFile(sandbox.Path("ConvertList.xml")));
 }
 

@@ -119,6 +119,7 @@ class SharePage : public ::testing::Test {
 
   test::Sandbox box;
   Service service;
+  ShareCatalogue& catalogue = service.Catalogue();
   std::shared_ptr<MessageQueue> listMessages = std::make_shared<MessageQueue>();
   std::shared_ptr<MessageQueue> pageMessages = std::make_shared<MessageQueue>();
   test::MessageLoop loop;
@@ -127,7 +128,7 @@ class SharePage : public ::testing::Test {
   ListWindow listWindow;
   test::RecordingMainWindow mainWindow{&service};
   RightVideoCore page{&service, &window, &mainWindow, pageMessages};
-  VideoWndListCore library{&service, &panel, &page};
+  VideoWndListCore library{&catalogue, &panel, &page};
   ConvertListCore queue{listMessages, &page, &listWindow};
 };
 
@@ -159,9 +160,9 @@ TEST_F(SharePage, AConversionTravelsFromTheTileThroughTheQueueAndBack) {
 
   EXPECT_EQ(StateOf(clip), VIDEO_IDLE);
   EXPECT_EQ(StateOf(output), VIDEO_CONVERTED);
-  EXPECT_TRUE(service.FindShareRecord(SHARE_LIST_CONVERTED, output));
-  EXPECT_TRUE(service.FindShareRecord(SHARE_LIST_ORDINARY, clip));
-  EXPECT_FALSE(service.FindShareRecord(SHARE_LIST_ORDINARY, output));
+  EXPECT_TRUE(catalogue.FindShareRecord(SHARE_LIST_CONVERTED, output));
+  EXPECT_TRUE(catalogue.FindShareRecord(SHARE_LIST_ORDINARY, clip));
+  EXPECT_FALSE(catalogue.FindShareRecord(SHARE_LIST_ORDINARY, output));
   EXPECT_TRUE(TileOf(output)->HasThumbnail()) << "the converted file gets its own thumbnail";
   EXPECT_EQ(ReadRelationFile(RelationFilePath()), (std::vector<VIDEO_RELATION_ST>{{clip, output}}));
   EXPECT_EQ(mainWindow.Calls("ShowConvertedBalloon"),
@@ -212,13 +213,13 @@ TEST_F(SharePage, AFailedConversionLeavesTheVideoIdleAndAddsNothing) {
   EXPECT_EQ(library.EntryCount(), 2u);
   EXPECT_TRUE(mainWindow.Calls("ShowConvertedBalloon").empty());
   EXPECT_TRUE(ReadRelationFile(RelationFilePath()).empty());
-  EXPECT_EQ(service.ShareRecordCount(SHARE_LIST_CONVERTED), 0u);
+  EXPECT_EQ(catalogue.ShareRecordCount(SHARE_LIST_CONVERTED), 0u);
 
   // The unreadable video can be deleted like any other.
   Tick(unreadable);
   page.OnShareAction(SHARE_ACTION_DELETE);
   EXPECT_EQ(TileOf(unreadable), nullptr);
-  EXPECT_FALSE(service.FindShareRecord(SHARE_LIST_ORDINARY, unreadable));
+  EXPECT_FALSE(catalogue.FindShareRecord(SHARE_LIST_ORDINARY, unreadable));
 }
 
 // Deleting a converting video stops its converter and removes its partial output and its
@@ -254,7 +255,7 @@ TEST_F(SharePage, DeletingConvertingAndQueuedVideosEndsTheirTasks) {
   EXPECT_FALSE(PathExists(partial));
   EXPECT_FALSE(PathExists(box.Path("out/first(1).mp4")));
   EXPECT_TRUE(test::WaitFor([&] { return !test::ProcessAlive(running); }, 5s));
-  EXPECT_EQ(service.ShareRecordCount(SHARE_LIST_ORDINARY), 0u);
+  EXPECT_EQ(catalogue.ShareRecordCount(SHARE_LIST_ORDINARY), 0u);
   EXPECT_FALSE(PathExists(box.Path("out/second.mp4"))) << "the queued task never started";
   EXPECT_TRUE(PathExists(box.Path("out/first.mp4"))) << "the earlier output is kept";
   EXPECT_FALSE(page.Shown(IDC_SHARE_DELETE));
@@ -289,7 +290,7 @@ TEST_F(SharePage, CancellingAFinishedTaskKeepsItsConvertedVideo) {
   const std::string output = box.Path("out/clip.mp4");
   ASSERT_TRUE(PumpUntil([&] { return StateOf(output) == VIDEO_CONVERTED; }));
   ASSERT_TRUE(Settled());
-  ASSERT_TRUE(service.FindShareRecord(SHARE_LIST_CONVERTED, output));
+  ASSERT_TRUE(catalogue.FindShareRecord(SHARE_LIST_CONVERTED, output));
 
   queue.CancelTask(queue.TaskList().front().TaskId);
   EXPECT_TRUE(queue.TaskList().empty());
@@ -297,7 +298,7 @@ TEST_F(SharePage, CancellingAFinishedTaskKeepsItsConvertedVideo) {
   Tick(output);
   page.OnShareAction(SHARE_ACTION_DELETE);
   EXPECT_EQ(TileOf(output), nullptr);
-  EXPECT_FALSE(service.FindShareRecord(SHARE_LIST_CONVERTED, output));
+  EXPECT_FALSE(catalogue.FindShareRecord(SHARE_LIST_CONVERTED, output));
   EXPECT_TRUE(PathExists(output)) << "the file itself stays";
 }
 

@@ -4,6 +4,7 @@
 
 #include "platform/FileSystem.h"
 #include "support/Sandbox.h"
+#include "support/TestData.h"
 
 namespace brisel {
 namespace {
@@ -29,7 +30,7 @@ TEST(VideoRelationFile, RoundTripOfItemsWithoutDeclaration) {
 TEST(VideoRelationFile, ReadsLeniently) {
   const struct {
     const char* what;
-    const char* content;
+    std::string content;
     std::vector<VIDEO_RELATION_ST> expected;
   } cases[] = {
       {"a child without VideoTargetPath gives no relation",
@@ -48,8 +49,7 @@ TEST(VideoRelationFile, ReadsLeniently) {
        "</VideoRelation>",
        {{"/s", "/t"}}},
       {"a declaration naming another encoding",
-       "<?xml version=\"1.0\" encoding=\"GB2312\"?><VideoRelation><Item0 "
-       "VideoSrcPath=\"/\xca\xd3.avi\" VideoTargetPath=\"/\xca\xd3.mp4\"/></VideoRelation>",
+       test::ReadTestData("relation-gb2312.xml"),
        {{"/视.avi", "/视.mp4"}}},
       {"malformed", "<VideoRelation><Item0 VideoSrcPath=\"/s\" VideoTargetPath=\"/t\">", {}},
       {"empty", "", {}},

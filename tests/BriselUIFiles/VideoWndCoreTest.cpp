@@ -7,7 +7,7 @@
 #include "BriselUIFiles/ConvertListItemCore.h"
 #include "BriselUIFiles/JpegImage.h"
 #include "BriselUIFiles/VideoWndListCore.h"
-#include "ConService/Service.h"
+#include "ConService/ShareCatalogue.h"
 #include "platform/ChildProcess.h"
 #include "platform/ConverterLocator.h"
 #include "platform/FileSystem.h"
@@ -38,14 +38,14 @@ class Probe : public ::testing::Test {
   }
   // Probes `path` in a new tile and waits for all of its work.
   std::unique_ptr<VideoWndCore> Probed(const std::string& path, int state = VIDEO_IDLE) {
-    auto tile = std::make_unique<VideoWndCore>(&service, path, state);
+    auto tile = std::make_unique<VideoWndCore>(&catalogue, path, state);
     tile->SetRepaintTarget(target);
     tile->StartProbe(path);
     EXPECT_TRUE(tile->WaitProbed(kLong));
     EXPECT_TRUE(tile->WaitForWorkers(kLong));
     return tile;
   }
-  std::vector<std::string> ImageFiles() const { return ListDirectory(service.ImageFolder()); }
+  std::vector<std::string> ImageFiles() const { return ListDirectory(catalogue.ImageFolder()); }
   // The picture the converter makes of `video` from `seek` (seconds; empty: no seek, the
   // first frame), made directly; empty when it makes none.
   std::string Reference(const std::string& video, const std::string& seek) {
@@ -59,7 +59,7 @@ class Probe : public ::testing::Test {
   }
 
   test::Sandbox box;
-  Service service;
+  ShareCatalogue catalogue;
   std::shared_ptr<test::RecordingTarget> target = test::RecordingTarget::Create();
 };
 
@@ -107,7 +107,7 @@ TEST_F(Probe, ASixteenSecondClipIsRegisteredMeasuredAndGetsAThumbnail) {
   EXPECT_EQ(tile->ShareKey(), key);
   EXPECT_EQ(tile->Path(), clip);
   EXPECT_EQ(tile->DisplayName(), "clip.mp4");
-  EXPECT_TRUE(service.FindShareRecord(SHARE_LIST_ORDINARY, clip));
+  EXPECT_TRUE(catalogue.FindShareRecord(SHARE_LIST_ORDINARY, clip));
 
   const MediaValues v = tile->Values();
   EXPECT_NEAR(std::stoi(v.duration), 16000, 100) << v.duration;
@@ -115,10 +115,10 @@ TEST_F(Probe, ASixteenSecondClipIsRegisteredMeasuredAndGetsAThumbnail) {
   EXPECT_EQ(v.width, "160");
   EXPECT_EQ(v.height, "120");
   // The values stay with the catalogue: the media server's headset library finds them there.
-  EXPECT_EQ(service.MediaCache().Lookup(clip).duration, v.duration);
-  EXPECT_EQ(service.MediaCache().ProbeCount(), 1u);
+  EXPECT_EQ(catalogue.MediaCache().Lookup(clip).duration, v.duration);
+  EXPECT_EQ(catalogue.MediaCache().ProbeCount(), 1u);
 
-  const std::string jpeg = service.ThumbnailPath(key);
+  const std::string jpeg = catalogue.ThumbnailPath(key);
   EXPECT_TRUE(tile->HasThumbnail());
   EXPECT_EQ(tile->ThumbnailPath(), jpeg);
   ImageSize size = DecodeJpegSize(jpeg);
@@ -151,7 +151,7 @@ TEST_F(Probe, EveryVideoTheConverterReadsGetsAPictureFromInsideIt) {
     SetMediaInfoUnloadableForTesting(!c.measured);
     auto tile = Probed(clip);
     SetMediaInfoUnloadableForTesting(false);
-    const std::string jpeg = service.ThumbnailPath(ShareRecord::MakeKey(clip));
+    const std::string jpeg = catalogue.ThumbnailPath(ShareRecord::MakeKey(clip));
     EXPECT_TRUE(tile->HasThumbnail());
     EXPECT_EQ(tile->ThumbnailPath(), jpeg);
     const ImageSize size = DecodeJpegSize(jpeg);
@@ -190,7 +190,7 @@ TEST_F(Probe, AudioOnlyAndUnreadableFilesCompleteWithoutAPicture) {
 }
 
 TEST_F(Probe, AMissingFileBecomesStateEightWithoutAThread) {
-  auto tile = std::make_unique<VideoWndCore>(&service, "/nowhere/gone.mp4", VIDEO_CONVERTED);
+  auto tile = std::make_unique<VideoWndCore>(&catalogue, "/nowhere/gone.mp4", VIDEO_CONVERTED);
   tile->SetRepaintTarget(target);
   tile->StartProbe("/nowhere/gone.mp4");
   EXPECT_EQ(tile->State(), VIDEO_MISSING);
@@ -200,7 +200,7 @@ TEST_F(Probe, AMissingFileBecomesStateEightWithoutAThread) {
   EXPECT_TRUE(tile->WaitProbed(std::chrono::milliseconds(0)));
   EXPECT_TRUE(tile->WaitForWorkers(std::chrono::milliseconds(0)));
   EXPECT_EQ(tile->RegistrationResult(), -1);
-  EXPECT_EQ(service.ShareRecordCount(SHARE_LIST_CONVERTED), 0u);
+  EXPECT_EQ(catalogue.ShareRecordCount(SHARE_LIST_CONVERTED), 0u);
   EXPECT_EQ(target->Messages(WM_TILE_REPAINT).size(), 1u);
 }
 
@@ -239,28 +239,28 @@ TEST_F(Probe, AnyFileNameIsMeasuredAndGetsAThumbnail) {
     EXPECT_EQ(v.fileSize, expected.fileSize);
     EXPECT_EQ(v.width, expected.width);
     EXPECT_EQ(v.height, expected.height);
-    EXPECT_EQ(DecodeJpegSize(service.ThumbnailPath(ShareRecord::MakeKey(path))).width, 128);
+    EXPECT_EQ(DecodeJpegSize(catalogue.ThumbnailPath(ShareRecord::MakeKey(path))).width, 128);
   }
 }
 
 TEST_F(Probe, RegistrationFollowsTheStateAndHappensOnce) {
   const std::string converted = box.WriteFile("appData/converted/out.mp4", "x");
-  auto tile = std::make_unique<VideoWndCore>(&service, converted, VIDEO_CONVERTED);
+  auto tile = std::make_unique<VideoWndCore>(&catalogue, converted, VIDEO_CONVERTED);
   tile->StartProbe(converted);
   tile->StartProbe(converted);
   ASSERT_TRUE(tile->WaitForWorkers(kLong));
-  EXPECT_EQ(service.ShareRecordCount(SHARE_LIST_CONVERTED), 1u);
-  EXPECT_EQ(service.ShareRecordCount(SHARE_LIST_ORDINARY), 0u);
+  EXPECT_EQ(catalogue.ShareRecordCount(SHARE_LIST_CONVERTED), 1u);
+  EXPECT_EQ(catalogue.ShareRecordCount(SHARE_LIST_ORDINARY), 0u);
 
   // A registered video (from the catalogue) is measured, not registered again.
   const std::string clip = Clip("videos/clip.mp4", 2);
-  VideoWndCore registered(&service, clip);
+  VideoWndCore registered(&catalogue, clip);
   registered.SetVideoInfo(clip, "0123456789abcdef0123456789abcdef", "clip.mp4", true);
   registered.StartProbe(clip);
   ASSERT_TRUE(registered.WaitForWorkers(kLong));
   EXPECT_EQ(registered.Values().width, "160");
   EXPECT_EQ(registered.RegistrationResult(), -1);
-  EXPECT_EQ(service.ShareRecordCount(SHARE_LIST_ORDINARY), 0u);
+  EXPECT_EQ(catalogue.ShareRecordCount(SHARE_LIST_ORDINARY), 0u);
   EXPECT_TRUE(ImageFiles().empty());
 }
 
@@ -291,9 +291,9 @@ TEST_F(Probe, AThumbnailThatDoesNotLoadIsMadeAgainOnce) {
     const std::string clip =
         Clip("videos/" + std::to_string(static_cast<int>(seconds)) + ".mp4", seconds);
     const std::string key = ShareRecord::MakeKey(clip);
-    const std::string jpeg = service.ThumbnailPath(key);
+    const std::string jpeg = catalogue.ThumbnailPath(key);
     box.WriteFile("file_root/image/" + key + ".jpg", "not a picture");
-    VideoWndCore tile(&service, clip);
+    VideoWndCore tile(&catalogue, clip);
     tile.SetVideoInfo(clip, key, BaseName(clip), true);
     tile.SetThumbnail(jpeg);
     EXPECT_FALSE(tile.HasThumbnail());
@@ -303,10 +303,10 @@ TEST_F(Probe, AThumbnailThatDoesNotLoadIsMadeAgainOnce) {
   }
   const std::string clip = box.Path("videos/16.mp4");
   const std::string key = ShareRecord::MakeKey(clip);
-  const std::string jpeg = service.ThumbnailPath(key);
+  const std::string jpeg = catalogue.ThumbnailPath(key);
   // A picture that never loads is remade once, not again and again.
   int loads = 0;
-  VideoWndCore tile(&service, clip);
+  VideoWndCore tile(&catalogue, clip);
   tile.SetThumbnailLoader([&](const std::string&) {
     ++loads;
     return false;
@@ -335,12 +335,12 @@ TEST_F(Probe, AConverterThatCannotStartAsksForTheMessageBox) {
 TEST_F(Probe, DestroyingATileEndsItsGrabAndProbe) {
   test::FakeConverter hanging(box.Folder(), "hang");
   const std::string clip = box.WriteFile("videos/a.mp4", "x");
-  auto tile = std::make_unique<VideoWndCore>(&service, clip);
+  auto tile = std::make_unique<VideoWndCore>(&catalogue, clip);
   tile->StartProbe(clip);
   ASSERT_TRUE(test::WaitFor([&] { return hanging.Pid() > 0; }));
   const pid_t grab = hanging.Pid();
   EXPECT_TRUE(test::ProcessAlive(grab));
-  const std::string jpeg = service.ThumbnailPath(ShareRecord::MakeKey(clip));
+  const std::string jpeg = catalogue.ThumbnailPath(ShareRecord::MakeKey(clip));
   EXPECT_TRUE(test::WaitFor([&] { return PathExists(jpeg); }));  // the hanging grab's output
   auto start = std::chrono::steady_clock::now();
   tile.reset();
@@ -351,7 +351,7 @@ TEST_F(Probe, DestroyingATileEndsItsGrabAndProbe) {
   // A probe still measuring when its tile goes.
   const std::string real = Clip("videos/clip.mp4", 16);
   for (int i = 0; i < 5; ++i) {
-    VideoWndCore quick(&service, real);
+    VideoWndCore quick(&catalogue, real);
     quick.SetRepaintTarget(target);
     quick.StartProbe(real);
   }
@@ -367,7 +367,7 @@ TEST_F(Probe, DestroyingTheLibraryWhileItsVideosAreProbed) {
     picked.push_back(box.WriteFile("p/" + std::to_string(i) + ".mp4", "x"));
   pid_t grab = -1;
   {
-    VideoWndListCore library(&service, &host, &host);
+    VideoWndListCore library(&catalogue, &host, &host);
     library.AddDropped(dropped);
     library.AddFromDialog(picked);
     ASSERT_TRUE(test::WaitFor([&] { return hanging.Pid() > 0; }));
@@ -378,7 +378,7 @@ TEST_F(Probe, DestroyingTheLibraryWhileItsVideosAreProbed) {
   }
   EXPECT_FALSE(test::ProcessAlive(grab));
   // Whatever was registered before the stop is in the catalogue once.
-  EXPECT_LE(service.ShareRecordCount(SHARE_LIST_ORDINARY), 16u);
+  EXPECT_LE(catalogue.ShareRecordCount(SHARE_LIST_ORDINARY), 16u);
 }
 
 }  // namespace

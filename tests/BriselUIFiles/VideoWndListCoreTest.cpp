@@ -7,7 +7,7 @@
 
 #include "BriselUIFiles/ConvertRequest.h"
 #include "BriselUIFiles/ConvertStatus.h"
-#include "ConService/Service.h"
+#include "ConService/ShareCatalogue.h"
 #include "platform/FileSystem.h"
 #include "platform/Notifications.h"
 #include "settings/AppSettings.h"
@@ -110,7 +110,7 @@ class VideoLibrary : public ::testing::Test {
   }
   // Builds entries from catalogue records: `list` 1 or 2, one per path.
   void LoadCatalogue(const std::vector<std::pair<std::uint8_t, std::string>>& records) {
-    for (const auto& [list, path] : records) ASSERT_EQ(service.AddShareRecord(path, list), 0);
+    for (const auto& [list, path] : records) ASSERT_EQ(catalogue.AddShareRecord(path, list), 0);
     library.LoadFromCatalogue();
     ASSERT_TRUE(WaitProbed());
   }
@@ -134,9 +134,9 @@ class VideoLibrary : public ::testing::Test {
 
   test::Sandbox box;
   test::FakeConverter converter;
-  Service service;
+  ShareCatalogue catalogue;
   FakeHost host;
-  VideoWndListCore library{&service, &host, &host};
+  VideoWndListCore library{&catalogue, &host, &host};
 };
 
 TEST_F(VideoLibrary, AdditionRules) {
@@ -229,7 +229,7 @@ TEST_F(VideoLibrary, AdditionRules) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    VideoWndListCore list(&service, &host, &host);
+    VideoWndListCore list(&catalogue, &host, &host);
     // Missing files, so nothing enters the catalogue: ordinary videos dropped, converted
     // files reported by the transcoder.
     std::vector<std::string> filler;
@@ -246,7 +246,7 @@ TEST_F(VideoLibrary, AdditionRules) {
     EXPECT_EQ(list.EntryCount(), before + c.added);
     EXPECT_EQ(host.Toasts(), c.toasts);
   }
-  EXPECT_EQ(service.ShareRecordCount(SHARE_LIST_ORDINARY), 0u);
+  EXPECT_EQ(catalogue.ShareRecordCount(SHARE_LIST_ORDINARY), 0u);
 }
 
 TEST_F(VideoLibrary, OrdinaryVideosStopAtWhatTheShareListHolds) {
@@ -265,9 +265,9 @@ TEST_F(VideoLibrary, OrdinaryVideosStopAtWhatTheShareListHolds) {
   EXPECT_EQ(library.EntryCount(), 35u);
   for (const VIDEOINFO_ST& e : library.Entries()) {
     EXPECT_EQ(e.m_pTile->RegistrationResult(), SHARE_ADD_OK) << e.m_pTile->Path();
-    EXPECT_TRUE(service.FindShareRecord(SHARE_LIST_ORDINARY, e.m_pTile->Path()));
+    EXPECT_TRUE(catalogue.FindShareRecord(SHARE_LIST_ORDINARY, e.m_pTile->Path()));
   }
-  EXPECT_EQ(service.ShareRecordCount(SHARE_LIST_ORDINARY), 35u);
+  EXPECT_EQ(catalogue.ShareRecordCount(SHARE_LIST_ORDINARY), 35u);
 
   // A removed video frees its place.
   Tile(0).SetChecked(true);
@@ -275,7 +275,7 @@ TEST_F(VideoLibrary, OrdinaryVideosStopAtWhatTheShareListHolds) {
   EXPECT_FALSE(library.RefuseDialog());
   EXPECT_EQ(library.AddDropped({more}), 1u);
   ASSERT_TRUE(WaitProbed());
-  EXPECT_TRUE(service.FindShareRecord(SHARE_LIST_ORDINARY, more));
+  EXPECT_TRUE(catalogue.FindShareRecord(SHARE_LIST_ORDINARY, more));
 
   // A converted file takes the place of its source's entry, but the source keeps its record
   // (and its entry at the next start): the list has no place for another video.
@@ -290,8 +290,8 @@ TEST_F(VideoLibrary, OrdinaryVideosStopAtWhatTheShareListHolds) {
   EXPECT_EQ(host.Toasts(), (std::vector<int>{TOAST_SHARE_LIST_FULL}));
   ASSERT_TRUE(WaitProbed());
   EXPECT_EQ(Tile(0).State(), VIDEO_CONVERTED);
-  EXPECT_EQ(service.ShareRecordCount(SHARE_LIST_ORDINARY), 35u);
-  EXPECT_EQ(service.ShareRecordCount(SHARE_LIST_CONVERTED), 1u);
+  EXPECT_EQ(catalogue.ShareRecordCount(SHARE_LIST_ORDINARY), 35u);
+  EXPECT_EQ(catalogue.ShareRecordCount(SHARE_LIST_CONVERTED), 1u);
 }
 
 TEST_F(VideoLibrary, TheSamePathIsRefusedAlsoAfterTheProbeRewroteIt) {
@@ -302,7 +302,7 @@ TEST_F(VideoLibrary, TheSamePathIsRefusedAlsoAfterTheProbeRewroteIt) {
   EXPECT_EQ(library.AddFromDialog({clip}), 0u);
   EXPECT_EQ(library.AddDropped({clip}), 0u);
   EXPECT_EQ(host.Toasts(), (std::vector<int>{TOAST_FILE_EXISTS, TOAST_FILE_EXISTS}));
-  EXPECT_EQ(service.ShareRecordCount(SHARE_LIST_ORDINARY), 1u);
+  EXPECT_EQ(catalogue.ShareRecordCount(SHARE_LIST_ORDINARY), 1u);
 }
 
 TEST_F(VideoLibrary, ProbeAllRegistersEveryNewVideoOnceAndPassesMissingOnes) {
@@ -314,13 +314,13 @@ TEST_F(VideoLibrary, ProbeAllRegistersEveryNewVideoOnceAndPassesMissingOnes) {
   EXPECT_EQ(Tile(1).State(), VIDEO_MISSING);
   EXPECT_FALSE(Tile(1).Ready());
   EXPECT_TRUE(Tile(2).Ready());
-  EXPECT_EQ(service.ShareRecordCount(SHARE_LIST_ORDINARY), 2u);
+  EXPECT_EQ(catalogue.ShareRecordCount(SHARE_LIST_ORDINARY), 2u);
   // A drop probes at once; a ProbeAll started meanwhile does not probe it a second time.
   const std::string c = Video("c.avi");
   library.AddDropped({c});
   library.AddFromDialog({Video("d.mp4")});
   ASSERT_TRUE(WaitProbed());
-  EXPECT_EQ(service.ShareRecordCount(SHARE_LIST_ORDINARY), 4u);
+  EXPECT_EQ(catalogue.ShareRecordCount(SHARE_LIST_ORDINARY), 4u);
 }
 
 TEST_F(VideoLibrary, LoadFromCatalogueSkipsConvertedNamesOfOrdinaryVideos) {
@@ -336,11 +336,11 @@ TEST_F(VideoLibrary, LoadFromCatalogueSkipsConvertedNamesOfOrdinaryVideos) {
   EXPECT_TRUE(Tile(0).Registered());
   EXPECT_EQ(Tile(0).State(), VIDEO_IDLE);
   EXPECT_EQ(Tile(2).State(), VIDEO_CONVERTED);
-  EXPECT_EQ(Tile(0).ThumbnailPath(), service.ThumbnailPath(ShareRecord::MakeKey(a)));
+  EXPECT_EQ(Tile(0).ThumbnailPath(), catalogue.ThumbnailPath(ShareRecord::MakeKey(a)));
   EXPECT_TRUE(Tile(0).Ready());
   // Probing a registered video registers nothing again.
-  EXPECT_EQ(service.ShareRecordCount(SHARE_LIST_ORDINARY), 2u);
-  EXPECT_EQ(service.ShareRecordCount(SHARE_LIST_CONVERTED), 2u);
+  EXPECT_EQ(catalogue.ShareRecordCount(SHARE_LIST_ORDINARY), 2u);
+  EXPECT_EQ(catalogue.ShareRecordCount(SHARE_LIST_CONVERTED), 2u);
 }
 
 TEST_F(VideoLibrary, MakeUniqueNameLooksForTheConvertedFileInTheCurrentOutputFolder) {
@@ -501,11 +501,11 @@ TEST_F(VideoLibrary, RemoveCheckedByState) {
     // Two relations end in the converted file: only the first goes.
     WriteRelationFile(RelationFilePath(),
                       {{"/s/a.avi", path}, {"/s/b.avi", "/o/b.mp4"}, {"/s/c.avi", path}});
-    Service catalogue;
-    ASSERT_EQ(catalogue.AddShareRecord(path, list), 0);
+    ShareCatalogue caseCatalogue;
+    ASSERT_EQ(caseCatalogue.AddShareRecord(path, list), 0);
     host = FakeHost();
     host.cancelAnswer = c.cancelAnswer;
-    VideoWndListCore list2(&catalogue, &host, &host);
+    VideoWndListCore list2(&caseCatalogue, &host, &host);
     list2.LoadRelations();
     list2.LoadFromCatalogue();
     ASSERT_EQ(list2.EntryCount(), 1u);
@@ -521,8 +521,8 @@ TEST_F(VideoLibrary, RemoveCheckedByState) {
     list2.RemoveChecked();
 
     EXPECT_EQ(list2.EntryCount(), c.removed ? 0u : 1u);
-    EXPECT_EQ(catalogue.FindShareRecord(list, path), !c.removed);
-    EXPECT_EQ(PathExists(catalogue.RecordFilePath(ShareRecord::MakeKey(path))), !c.removed);
+    EXPECT_EQ(caseCatalogue.FindShareRecord(list, path), !c.removed);
+    EXPECT_EQ(PathExists(caseCatalogue.RecordFilePath(ShareRecord::MakeKey(path))), !c.removed);
     std::vector<Message> cancels;
     for (const Message& m : host.sent)
       if (m.id == WM_CANCEL_TASK) cancels.push_back(m);
@@ -560,8 +560,8 @@ TEST_F(VideoLibrary, RemovingDuringProbeAllLeavesNoRecordBehind) {
   library.AddFromDialog({later});
   ASSERT_TRUE(WaitProbed());
   EXPECT_TRUE(Tile(0).Ready());
-  EXPECT_EQ(service.ShareRecordCount(SHARE_LIST_ORDINARY), 1u);
-  EXPECT_TRUE(service.FindShareRecord(SHARE_LIST_ORDINARY, later));
+  EXPECT_EQ(catalogue.ShareRecordCount(SHARE_LIST_ORDINARY), 1u);
+  EXPECT_TRUE(catalogue.FindShareRecord(SHARE_LIST_ORDINARY, later));
 }
 
 TEST_F(VideoLibrary, ConversionStatusChangesTheFirstMatchingTile) {
@@ -606,7 +606,7 @@ TEST_F(VideoLibrary, AFinishedConversionTakesThePlaceOfTheEntryOfItsName) {
   EXPECT_EQ(std::next(library.Entries().begin())->m_strPath, output);
   ASSERT_TRUE(converted.WaitProbed(std::chrono::seconds(10)));
   EXPECT_EQ(converted.ShareKey(), ShareRecord::MakeKey(output));
-  EXPECT_TRUE(service.FindShareRecord(SHARE_LIST_CONVERTED, output));
+  EXPECT_TRUE(catalogue.FindShareRecord(SHARE_LIST_CONVERTED, output));
   EXPECT_EQ(host.balloons, (std::vector<std::string>{"clip.mp4"}));
   const std::vector<VIDEO_RELATION_ST> relations = {{clip, output}};
   EXPECT_EQ(library.Relations(), relations);

@@ -16,6 +16,8 @@ DlnaVideo Video(const std::string& key, const std::string& name, bool thumbnail 
   video.key = key;
   video.name = name;
   video.path = "/videos/" + name;
+  video.urlPath = "/" + key;
+  video.thumbnailUrlPath = "/image/" + key + ".jpg";
   video.hasThumbnail = thumbnail;
   video.facts.exists = true;
   video.facts.size = 123456;
@@ -30,11 +32,13 @@ DlnaCatalogue Catalogue() {
   DlnaCatalogue catalogue;
   catalogue.mediaBaseUrl = "http://10.77.0.1:11717";
   catalogue.systemUpdateId = 40;
-  catalogue.containerUpdateIds[0] = 38;
-  catalogue.containerUpdateIds[1] = 39;
-  catalogue.videos[0] = {Video(kKeyA, "a.mp4", true), Video(kKeyB, "b.mkv"),
-                         Video(kKeyA, "a.mp4", true)};
-  catalogue.videos[1] = {Video(kKeyC, "c.mp4")};
+  catalogue.containers = {
+      {"1",
+       "视频",
+       38,
+       {Video(kKeyA, "a.mp4", true), Video(kKeyB, "b.mkv"), Video(kKeyA, "a.mp4", true)}},
+      {"2", "已转码视频", 39, {Video(kKeyC, "c.mp4")}},
+  };
   return catalogue;
 }
 
@@ -100,7 +104,8 @@ TEST(DlnaContentDirectoryTest, ContainersAndItemsCarryWhatPlayersShow) {
   EXPECT_EQ((*root)[0].childCount, "2");
   EXPECT_EQ((*root)[1].childCount, "1");
   EXPECT_EQ((*root)[0].upnpClass, "object.container.storageFolder");
-  EXPECT_NE((*root)[0].title, (*root)[1].title);
+  EXPECT_EQ((*root)[0].title, "视频");
+  EXPECT_EQ((*root)[1].title, "已转码视频");
 
   auto items =
       test::ParseDidl(DlnaBrowse(catalogue, {"1", "BrowseDirectChildren", "*", 0, 0}).result);
@@ -124,10 +129,51 @@ TEST(DlnaContentDirectoryTest, ContainersAndItemsCarryWhatPlayersShow) {
   EXPECT_TRUE(b.albumArtUrl.empty());  // no thumbnail yet
 }
 
+// Containers beyond the share lists, with ids of more than one character and videos streamed
+// from other paths of the media server, are browsed the same way.
+TEST(DlnaContentDirectoryTest, EveryContainerOfTheRootIsBrowsedAlike) {
+  DlnaCatalogue catalogue = Catalogue();
+  DlnaVideo far = Video(kKeyB, "far.mp4", true);
+  far.urlPath = "/other/" + kKeyB;
+  far.thumbnailUrlPath = "/other/image/" + kKeyB + ".jpg";
+  catalogue.containers.push_back({"17", "a\xff<folder>", 41, {far}});
+  catalogue.containers.push_back({"1x", "empty", 42, {}});
+
+  DlnaBrowseResult root = DlnaBrowse(catalogue, {"0", "BrowseDirectChildren", "*", 2, 0});
+  EXPECT_EQ(root.totalMatches, 4u);
+  auto containers = test::ParseDidl(root.result);
+  ASSERT_TRUE(containers);
+  ASSERT_EQ(containers->size(), 2u);
+  EXPECT_EQ((*containers)[0].id, "17");
+  EXPECT_EQ((*containers)[0].title, "a\xef\xbf\xbd<folder>");
+  EXPECT_EQ((*containers)[0].childCount, "1");
+  EXPECT_EQ((*containers)[1].childCount, "0");
+  auto rootItself =
+      test::ParseDidl(DlnaBrowse(catalogue, {"0", "BrowseMetadata", "*", 0, 0}).result);
+  ASSERT_TRUE(rootItself);
+  EXPECT_EQ((*rootItself)[0].childCount, "4");
+
+  DlnaBrowseResult item = DlnaBrowse(catalogue, {"17$" + kKeyB, "BrowseMetadata", "*", 0, 0});
+  EXPECT_EQ(item.updateId, 40u);
+  auto items = test::ParseDidl(item.result);
+  ASSERT_TRUE(items);
+  ASSERT_EQ(items->size(), 1u);
+  EXPECT_EQ((*items)[0].parentId, "17");
+  EXPECT_EQ((*items)[0].resUrl, "http://10.77.0.1:11717/other/" + kKeyB);
+  EXPECT_EQ((*items)[0].albumArtUrl, "http://10.77.0.1:11717/other/image/" + kKeyB + ".jpg");
+  EXPECT_EQ(DlnaBrowse(catalogue, {"17", "BrowseDirectChildren", "*", 0, 0}).updateId, 41u);
+  // "1" is a prefix of "17" and of "1x": each id names its own container only.
+  EXPECT_EQ(DlnaBrowse(catalogue, {"1$" + kKeyB, "BrowseMetadata", "*", 0, 0}).errorCode, 0);
+  EXPECT_EQ(DlnaBrowse(catalogue, {"1x$" + kKeyB, "BrowseMetadata", "*", 0, 0}).errorCode,
+            kUpnpErrorNoSuchObject);
+  EXPECT_EQ(DlnaBrowse(catalogue, {"17$" + kKeyA, "BrowseMetadata", "*", 0, 0}).errorCode,
+            kUpnpErrorNoSuchObject);
+}
+
 TEST(DlnaContentDirectoryTest, UnknownValuesAreLeftOutAndFilterIsHonoured) {
   DlnaCatalogue catalogue = Catalogue();
-  catalogue.videos[1][0].facts = MediaFacts{};  // the file is gone
-  catalogue.videos[1][0].path = "/videos/c.xyz";
+  catalogue.containers[1].videos[0].facts = MediaFacts{};  // the file is gone
+  catalogue.containers[1].videos[0].path = "/videos/c.xyz";
   auto items =
       test::ParseDidl(DlnaBrowse(catalogue, {"2", "BrowseDirectChildren", "", 0, 0}).result);
   ASSERT_TRUE(items);
@@ -162,7 +208,7 @@ TEST(DlnaContentDirectoryTest, NamesOfAnyBytesBecomeWellFormedTitles) {
   for (const NameCase& c : cases) {
     SCOPED_TRACE(c.title);
     DlnaCatalogue catalogue = Catalogue();
-    catalogue.videos[1][0].name = c.name;
+    catalogue.containers[1].videos[0].name = c.name;
     auto items =
         test::ParseDidl(DlnaBrowse(catalogue, {"2", "BrowseDirectChildren", "*", 0, 0}).result);
     ASSERT_TRUE(items);

@@ -109,7 +109,7 @@ class DlnaServerTest : public RunningServiceTest {
     CreateDirectories(DirName(path));
     EXPECT_TRUE(MakeLavfiClip(path, ClipSpec{320, 240, 2}));
     std::string key;
-    EXPECT_EQ(service->AddShareRecord(path, list, &key), SHARE_ADD_OK);
+    EXPECT_EQ(catalogue->AddShareRecord(path, list, &key), SHARE_ADD_OK);
     if (thumbnail) sandbox.WriteFile("file_root/image/" + key + ".jpg", "\xff\xd8jpeg");
     return key;
   }
@@ -283,7 +283,7 @@ TEST_F(DlnaServerTest, CatalogueChangesAdvanceAndEventTheUpdateIds) {
   EXPECT_EQ(Browse("127.0.0.1", kPort, "2", "BrowseMetadata").out["UpdateID"], container2Before);
 
   // A Browse right after a change already sees the new id, without waiting for the poll.
-  service->RemoveShareRecord(1, sandbox.Path("videos/new.mp4"));
+  catalogue->RemoveShareRecord(1, sandbox.Path("videos/new.mp4"));
   SoapReply after = Browse("127.0.0.1", kPort, "1", "BrowseDirectChildren");
   EXPECT_EQ(after.out["TotalMatches"], "0");
   EXPECT_GT(SystemUpdateId(), evented.back());

@@ -47,7 +47,7 @@ class HeadsetLibraryTest : public RunningServiceTest {
     std::filesystem::copy_file(clips->Path(clip), path,
                                std::filesystem::copy_options::overwrite_existing);
     std::string key;
-    EXPECT_EQ(service->AddShareRecord(path, list, &key), SHARE_ADD_OK);
+    EXPECT_EQ(catalogue->AddShareRecord(path, list, &key), SHARE_ADD_OK);
     return key;
   }
 
@@ -130,7 +130,7 @@ TEST_F(HeadsetLibraryTest, IndexesListEveryVideoOfBothListsWithAbsoluteUrls) {
 
   // An empty list is no scene; a request without Host hears the server's own address.
   ASSERT_TRUE(
-      service->RemoveShareRecord(SHARE_LIST_CONVERTED, sandbox.Path("videos/walk-out.mp4")));
+      catalogue->RemoveShareRecord(SHARE_LIST_CONVERTED, sandbox.Path("videos/walk-out.mp4")));
   Json::Value deo = AskJson("GET", "/deovr/", "");
   ASSERT_EQ(deo["scenes"].size(), 1u);
   EXPECT_EQ(deo["scenes"][0]["list"][0]["video_url"].asString(),
@@ -230,6 +230,45 @@ TEST_F(HeadsetLibraryTest, EachVideoTellsItsFormatAndStreamsThroughTheMediaPath)
   EXPECT_EQ(Ask("GET", "/deovrx").status, 404);
 }
 
+// A headset's page of one video and the stream it points to come from one lookup of the key:
+// they are there or gone together, also when another briselvr changed file_root meanwhile.
+TEST_F(HeadsetLibraryTest, AVideosPageAndItsStreamAgree) {
+  const std::string shared = Share("flat.mp4", "shared.mp4");
+  const std::string unlinked = Share("flat.mp4", "unlinked.mp4");
+  const std::string gone = Share("flat.mp4", "gone.mp4");
+  std::string unlisted;
+  {
+    ShareCatalogue other;  // another briselvr adding while this one serves
+    std::filesystem::copy_file(clips->Path("vr.mp4"), sandbox.Path("videos/unlisted.mp4"));
+    ASSERT_EQ(other.AddShareRecord(sandbox.Path("videos/unlisted.mp4"), 1, &unlisted),
+              SHARE_ADD_OK);
+  }
+  Start();
+  ASSERT_TRUE(RemoveFile(catalogue->RecordFilePath(unlinked)));  // another briselvr removed it
+  ASSERT_TRUE(RemoveFile(sandbox.Path("videos/gone.mp4")));
+  struct Case {
+    const char* what;
+    const std::string& key;
+    int status;
+  } cases[] = {
+      {"shared", shared, 200},
+      {"record file of another briselvr", unlisted, 200},
+      {"record file removed", unlinked, 404},
+      {"video gone", gone, 404},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(HttpRequest("GET", "/" + c.key, {"Range: bytes=0-9"}).status,
+              c.status == 200 ? 206 : 404);
+    EXPECT_EQ(Ask("GET", "/deovr/" + c.key).status, c.status);
+    EXPECT_EQ(Ask("GET", "/heresphere/" + c.key).status, c.status);
+  }
+  // The page of the video nobody listed describes it from its record file.
+  Json::Value page = AskJson("GET", "/deovr/" + unlisted);
+  EXPECT_EQ(page["title"].asString(), "unlisted");
+  EXPECT_EQ(page["encodings"][0]["videoSources"][0]["width"].asUInt(), 640u);
+}
+
 TEST_F(HeadsetLibraryTest, HostileRequestsChangeNothing) {
   const std::string vr = Share("vr.mp4", "trip_180_LR.mp4");
   Start();
@@ -278,8 +317,8 @@ TEST_F(HeadsetLibraryTest, HostileRequestsChangeNothing) {
 
 TEST(HeadsetLibraryRulesTest, HostsAndPaths) {
   Sandbox sandbox;
-  Service service;
-  HeadsetLibrary library(service, "10.0.0.5", 11717);
+  ShareCatalogue catalogue;
+  HeadsetLibrary library(catalogue, "10.0.0.5", 11717);
   struct HostCase {
     const char* host;
     const char* authority;

@@ -29,7 +29,7 @@ class MediaServerTest : public RunningServiceTest {
   std::string Share(const std::string& name, std::size_t size = 1000, std::uint8_t list = 1) {
     const std::string path = sandbox.WriteFile("videos/" + name, Pattern(size));
     std::string key;
-    EXPECT_EQ(service->AddShareRecord(path, list, &key), SHARE_ADD_OK);
+    EXPECT_EQ(catalogue->AddShareRecord(path, list, &key), SHARE_ADD_OK);
     return key;
   }
 };
@@ -308,8 +308,8 @@ TEST_F(MediaServerTest, StreamGoesOnWhenTheRecordIsRemoved) {
     all.append(buffer, static_cast<std::size_t>(n));
   }
   const std::size_t bodyStart = all.find("\r\n\r\n") + 4;
-  ASSERT_TRUE(service->RemoveShareRecord(1, sandbox.Path("videos/big.mp4")));
-  EXPECT_FALSE(PathExists(service->RecordFilePath(key)));
+  ASSERT_TRUE(catalogue->RemoveShareRecord(1, sandbox.Path("videos/big.mp4")));
+  EXPECT_FALSE(PathExists(catalogue->RecordFilePath(key)));
   while (all.size() - bodyStart < size &&
          (n = recv(connection.Fd(), buffer, sizeof buffer, 0)) > 0) {
     all.append(buffer, static_cast<std::size_t>(n));
@@ -327,7 +327,7 @@ TEST_F(MediaServerTest, RealPlayerReadsARealClipByItsKey) {
   spec.height = 120;
   ASSERT_TRUE(MakeLavfiClip(clip, spec));
   std::string key;
-  ASSERT_EQ(service->AddShareRecord(clip, 1, &key), SHARE_ADD_OK);
+  ASSERT_EQ(catalogue->AddShareRecord(clip, 1, &key), SHARE_ADD_OK);
   Start();
   ProcessResult probe =
       RunProcess({"ffprobe", "-v", "error", "-show_entries", "stream=codec_name,width,height",
@@ -345,7 +345,7 @@ TEST_F(MediaServerTest, RealPlayerReadsARealClipByItsKey) {
 }
 
 TEST_F(MediaServerTest, TakenPortStopsOnlyTheHttpLoop) {
-  MediaServer squatter;
+  MediaServer squatter(*catalogue);
   std::string error;
   ASSERT_TRUE(squatter.Start("127.0.0.1", 11717, sandbox.Path("file_root"), &error)) << error;
   ASSERT_EQ(service->SetServiceAddress("127.0.0.1"), 1);

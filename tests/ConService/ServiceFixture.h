@@ -15,9 +15,13 @@ class RunningServiceTest : public ::testing::Test {
  protected:
   void SetUp() override {
     service = std::make_unique<Service>();
-    service->SetPresenceRetestInterval(std::chrono::milliseconds(0));
+    catalogue = &service->Catalogue();
+    catalogue->SetPresenceRetestInterval(std::chrono::milliseconds(0));
   }
-  void TearDown() override { service.reset(); }
+  void TearDown() override {
+    catalogue = nullptr;
+    service.reset();
+  }
 
   // Starts the threads on `address` and waits until both have opened their sockets.
   void Start(const std::string& address = "127.0.0.1") {
@@ -32,6 +36,7 @@ class RunningServiceTest : public ::testing::Test {
 
   Sandbox sandbox;
   std::unique_ptr<Service> service;
+  ShareCatalogue* catalogue = nullptr;  // the service's
 };
 
 }  // namespace brisel::test

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "support/TestData.h"
+
 namespace brisel {
 namespace {
 
@@ -61,11 +63,14 @@ TEST(ShareRecordTest, ParseReadsWhatWasWrittenAndIgnoresTheMagic) {
   noMagic.replace(0, 4, "xxxx");
   ASSERT_TRUE(ShareRecord::ParseRecordFile(noMagic, &record));
   EXPECT_EQ(record.type, 2);
-  std::string path;
-  EXPECT_FALSE(ShareRecord::VideoPathOfRecordFile(noMagic, &path));
-  EXPECT_TRUE(ShareRecord::VideoPathOfRecordFile(
-      HandMadeRecordFile(2, 0, 0, "n.mkv", key, "/v/n.mkv"), &path));
-  EXPECT_EQ(path, "/v/n.mkv");
+  ShareRecord video;
+  EXPECT_FALSE(ShareRecord::ParseVideoRecord(noMagic, &video));
+  EXPECT_FALSE(
+      ShareRecord::ParseVideoRecord(HandMadeRecordFile(2, 0, 0, "n.mkv", key, ""), &video));
+  ASSERT_TRUE(
+      ShareRecord::ParseVideoRecord(HandMadeRecordFile(2, 0, 0, "n.mkv", key, "/v/n.mkv"), &video));
+  EXPECT_EQ(video.path, "/v/n.mkv");
+  EXPECT_EQ(video.type, 2);
 }
 
 TEST(ShareRecordTest, FilesThatDoNotFitTheRecordAreRefused) {
@@ -84,6 +89,7 @@ TEST(ShareRecordTest, FilesThatDoNotFitTheRecordAreRefused) {
       {"path of 1024 bytes", HandMadeRecordFile(1, 1, 0, "a", key, "/" + std::string(1023, 'p'))},
       {"longer than 4096 bytes", good + std::string(4097 - good.size(), '\0')},
       {"name length past the end", std::string("qmtk\x01\x01\x00\xff\xff", 9)},
+      {"a record file torn inside its path", test::ReadTestData("record-torn-inside-path")},
   };
   for (const Case& c : cases) {
     ShareRecord record;

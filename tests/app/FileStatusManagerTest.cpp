@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "support/RecordingTarget.h"
 
 namespace brisel {
@@ -25,11 +27,26 @@ TEST(FileStatusManagerTest, PostsOneMessagePerListAndNothingForOtherTypes) {
   EXPECT_EQ(messages[1].text, "/v/视频.mp4");
 }
 
+// The manager does not keep the window alive: once the window is gone, its posts go nowhere
+// (the service may report changes during the shutdown, after the window has been destroyed).
 TEST(FileStatusManagerTest, WindowThatIsGoneIsNotReached) {
-  auto window = test::RecordingTarget::Create();
+  // Counts the posts that reach a window, also after the window object has been destroyed.
+  struct Window : MessageTarget {
+    explicit Window(std::size_t* delivered) : m_delivered(delivered) {}
+    void Post(Message) override { ++*m_delivered; }
+    std::size_t* m_delivered;
+  };
+  std::size_t delivered = 0;
+  auto window = std::make_shared<Window>(&delivered);
+  std::weak_ptr<Window> watch = window;
   FileStatusManager manager(window);
+  manager.OnFileStatusChanged(1, 1, 1, "a.mp4", std::string(32, 'a'), "/v/a.mp4");
+  ASSERT_EQ(delivered, 1u);
   window.reset();
-  manager.OnFileStatusChanged(1, 1, 1, "a.mp4", std::string(32, 'a'), "/v/a.mp4");  // no crash
+  EXPECT_TRUE(watch.expired()) << "the manager holds no owning reference to the window";
+  manager.OnFileStatusChanged(1, 1, 1, "a.mp4", std::string(32, 'a'), "/v/a.mp4");
+  manager.OnFileStatusChanged(2, 0, 0, "b.mp4", std::string(32, 'b'), "/v/b.mp4");
+  EXPECT_EQ(delivered, 1u);
 }
 
 }  // namespace

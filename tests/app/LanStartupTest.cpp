@@ -9,6 +9,7 @@
 #include "platform/FileSystem.h"
 #include "platform/NetworkAdapters.h"
 #include "platform/TextCodec.h"
+#include "settings/AppSettings.h"
 #include "settings/ProgramValues.h"
 #include "support/PhoneClient.h"
 #include "support/RecordingTarget.h"
@@ -44,13 +45,13 @@ TEST_F(LanStartupTest, StartupRunsTheServiceWithTheCatalogueAndShutdownRewritesI
   const std::string video = sandbox.WriteFile("videos/a.mp4", "video");
   std::string key;
   {
-    Service earlier;
+    ShareCatalogue earlier;
     earlier.AddShareRecord(video, 1, &key);
   }
   Adapters({"127.0.0.1"});
   auto window = test::RecordingTarget::Create();
   {
-    BriselVRClientCore core;
+    BriselVRClientCore core(ProgramSettings());
     core.SetMainWindowTarget(window);
     core.Startup(false);
     EXPECT_EQ(ServiceIp(), "127.0.0.1");
@@ -68,7 +69,7 @@ TEST_F(LanStartupTest, StartupRunsTheServiceWithTheCatalogueAndShutdownRewritesI
 
     // A vanished video reaches the main window as WM_SHARE_FILE_STATUS_1.
     RemoveFile(video);
-    core.GetService()->SetPresenceRetestInterval(std::chrono::milliseconds(0));
+    core.GetService()->Catalogue().SetPresenceRetestInterval(std::chrono::milliseconds(0));
     reply = phone.RequestList(1, reply.stamp);
     EXPECT_EQ(reply.entries.at(0).hasVideo, 0);
     ASSERT_TRUE(window->WaitForCount(1, std::chrono::seconds(5), WM_SHARE_FILE_STATUS_1));
@@ -86,7 +87,7 @@ TEST_F(LanStartupTest, StartupRunsTheServiceWithTheCatalogueAndShutdownRewritesI
 
 TEST_F(LanStartupTest, NoAddressLeavesTheServiceStoppedAndLogsTheFailure) {
   Adapters({"0.0.0.0"});
-  BriselVRClientCore core;
+  BriselVRClientCore core(ProgramSettings());
   core.Startup(false);
   EXPECT_EQ(ServiceIp(), "");
   ASSERT_NE(core.GetService(), nullptr);  // the catalogue is there for the pages

@@ -35,6 +35,22 @@ class ServeCommandTest : public ::testing::Test {
     }
     return true;
   }
+  // `briselvr serve --address 127.0.0.1` and `options`, until it says it serves; false (its
+  // output so far in `output`) when it does not get there.
+  bool StartServing(ChildProcess& child, const std::vector<std::string>& options,
+                    std::string* output) {
+    std::vector<std::string> argv = Argv({"serve", "--address", "127.0.0.1"});
+    argv.insert(argv.end(), options.begin(), options.end());
+    return child.Start(argv) && WaitForOutput(child, "serving on 127.0.0.1\n", output);
+  }
+  // Ends it as Ctrl+C does and reads the rest of its output; false when it is still running
+  // after 10 s.
+  bool StopServing(ChildProcess& child, std::string* output) {
+    child.Kill(SIGTERM);
+    while (child.Read(output, 5000, 65536) == ChildProcess::ReadResult::Data) {
+    }
+    return child.Wait(10000);
+  }
 
   test::Sandbox sandbox;
 };
@@ -92,12 +108,12 @@ TEST_F(ServeCommandTest, PhoneFindsListsAndStreamsUntilTheSignal) {
 TEST_F(ServeCommandTest, AnUnreadOutputPipeNeverDelaysAListReply) {
   for (bool verbose : {false, true}) {
     SCOPED_TRACE(verbose ? "--verbose" : "no options");
-    std::vector<std::string> argv = Argv({"serve", "--address", "127.0.0.1"});
-    if (verbose) argv.push_back("--verbose");
     ChildProcess child;
-    ASSERT_TRUE(child.Start(argv));
     std::string output;
-    ASSERT_TRUE(WaitForOutput(child, "serving on 127.0.0.1\n", &output)) << output;
+    ASSERT_TRUE(StartServing(
+        child, verbose ? std::vector<std::string>{"--verbose"} : std::vector<std::string>{},
+        &output))
+        << output;
 
     // Each request is about 55 bytes of diagnostics: 6000 of them fill a pipe five times.
     test::PhoneClient phone;
@@ -108,10 +124,7 @@ TEST_F(ServeCommandTest, AnUnreadOutputPipeNeverDelaysAListReply) {
       ASSERT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2)) << i;
     }
     phone.Close();
-    child.Kill(SIGTERM);
-    while (child.Read(&output, 5000, 65536) == ChildProcess::ReadResult::Data) {
-    }
-    ASSERT_TRUE(child.Wait(10000));
+    ASSERT_TRUE(StopServing(child, &output));
     EXPECT_EQ(child.ExitCode(), 0) << output;
     const std::size_t dumps = [&] {
       std::size_t n = 0;
@@ -129,6 +142,43 @@ TEST_F(ServeCommandTest, AnUnreadOutputPipeNeverDelaysAListReply) {
       EXPECT_LT(output.size(), 1000u) << output;
     }
   }
+}
+
+// Scripts of earlier versions pass --quiet: it is accepted and changes nothing, since the
+// diagnostics come only with --verbose, in either order. A misspelt option stays an error.
+TEST_F(ServeCommandTest, QuietIsAcceptedAndDiagnosticsComeOnlyWithVerbose) {
+  struct Case {
+    std::vector<std::string> options;
+    bool diagnostics;
+  } cases[] = {
+      {{"--quiet"}, false},
+      {{"--quiet", "--verbose"}, true},
+      {{"--verbose", "--quiet", "--no-dlna"}, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.options.front() + " " + c.options.back());
+    ChildProcess child;
+    std::string output;
+    ASSERT_TRUE(StartServing(child, c.options, &output)) << output;
+    test::PhoneClient phone;
+    ASSERT_TRUE(phone.Connect("127.0.0.1"));
+    ASSERT_TRUE(phone.RequestList(1, 0, 2000).ok);
+    // The request's dump, when there is one, is written before the process ends.
+    if (c.diagnostics) {
+      EXPECT_TRUE(WaitForOutput(child, "请求数据", &output)) << output;
+    }
+    phone.Close();
+    ASSERT_TRUE(StopServing(child, &output));
+    EXPECT_EQ(child.ExitCode(), 0) << output;
+    EXPECT_EQ(output.find("请求数据") != std::string::npos, c.diagnostics) << output;
+  }
+
+  ProcessResult misspelt = RunProcess(Argv({"serve", "--address", "127.0.0.1", "--quite"}), 30000);
+  EXPECT_EQ(misspelt.exitCode, 2) << misspelt.output;
+  EXPECT_NE(misspelt.output.find("unexpected argument --quite"), std::string::npos);
+  ProcessResult help = RunProcess(Argv({"serve", "--help"}), 30000);
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_NE(help.output.find("--quiet"), std::string::npos) << help.output;
 }
 
 TEST_F(ServeCommandTest, ServiceThatCannotStartEndsWithAClearMessage) {

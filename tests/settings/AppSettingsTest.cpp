@@ -4,6 +4,7 @@
 #include "settings/AppSettings.h"
 #include "settings/ProgramValues.h"
 #include "support/Sandbox.h"
+#include "support/TestData.h"
 
 namespace brisel {
 namespace {
@@ -59,11 +60,7 @@ TEST(AppSettings, MissingKeysReadTheirDefaultsAndAreNotAdded) {
 
 TEST(AppSettings, BadIntegersAndLongTexts) {
   test::Sandbox box;
-  box.WriteFile("config.ini",
-                "[NormalSetting]\nBase-AutoRun=0\nExitWndType=3rd\nComSleep-UnSleep=yes\n"
-                "DefaultIP=192.168.100.200.300.400\n[VideoSetting]\nVideoConvert-Ratio=2\n"
-                "ConvertPath=/" +
-                    std::string(250, 'p') + "\n");
+  box.WriteFile("config.ini", test::ReadTestData("config-bad-integers-long-texts.ini"));
   ASSERT_TRUE(LoadSettings(false));
   EXPECT_EQ(theSettings->m_nExitWndType, 3);
   EXPECT_EQ(theSettings->m_nKeepAwake, 0);

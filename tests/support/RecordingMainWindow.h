@@ -1,17 +1,16 @@
 #pragma once
 
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "BriselUIFiles/SharePageHost.h"
-#include "support/RecordingTarget.h"
 
 namespace brisel::test {
 
 // A main window as the share page sees it: it records what the page asks of it, in order
 // ("HandleCloseRequest", "MinimiseMainWindow", "ShowConvertedBalloon clip.mp4",
-// "SetConverting 1"), hands out `service` and keeps what is posted to it in `posts`.
+// "SetConverting 1") and hands out `service` and `settingsHost` (the settings page's host;
+// null: the page shows a record of zeros and tells nobody).
 class RecordingMainWindow : public SharePageHost {
  public:
   explicit RecordingMainWindow(Service* service = nullptr) : service(service) {}
@@ -25,7 +24,7 @@ class RecordingMainWindow : public SharePageHost {
     calls.push_back(std::string("SetConverting ") + (converting ? "1" : "0"));
   }
   Service* GetService() override { return service; }
-  MessageTargetRef MainWindowTarget() override { return posts; }
+  SettingsPageHost* SettingsHost() override { return settingsHost; }
 
   // The calls starting with `prefix`, in order.
   std::vector<std::string> Calls(const std::string& prefix) const {
@@ -36,8 +35,8 @@ class RecordingMainWindow : public SharePageHost {
   }
 
   Service* service;
+  SettingsPageHost* settingsHost = nullptr;
   std::vector<std::string> calls;
-  std::shared_ptr<RecordingTarget> posts = RecordingTarget::Create();
 };
 
 }  // namespace brisel::test

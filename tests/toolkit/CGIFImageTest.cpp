@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
-#include <QTest>
+#include <QSignalSpy>
 
 #include "BuiltSkin.h"
 #include "support/Sandbox.h"
@@ -74,11 +74,34 @@ TEST(CGIFImage, AnimatesOnlyWhileOnTheScreen) {
   EXPECT_TRUE(gif.IsAnimating());
   host.hide();
   EXPECT_FALSE(gif.IsAnimating()) << "its window hidden";
-  const int frame = gif.CurrentFrame();
-  QTest::qWait(300);
-  EXPECT_EQ(gif.CurrentFrame(), frame);
+
+  // The same animation on the screen is the clock: while it turns three frames, the hidden
+  // one turns none.
+  QWidget shownHost;
+  CGIFImage clock(1079, &shownHost);
+  clock.setGeometry(0, 0, 48, 48);
+  clock.LoadGif(SkinPath("FP\\Coning.gif"));
+  QSignalSpy hiddenFrames(gif.Movie(), &QMovie::frameChanged);
+  QSignalSpy clockFrames(clock.Movie(), &QMovie::frameChanged);
+  shownHost.show();
+  ASSERT_TRUE(clock.IsAnimating());
+  EXPECT_TRUE(test::WaitFor(
+      [&] {
+        QCoreApplication::processEvents();
+        return clockFrames.count() >= 3;
+      },
+      std::chrono::seconds(5)));
+  EXPECT_EQ(hiddenFrames.count(), 0);
+
   host.show();
   EXPECT_TRUE(gif.IsAnimating());
+  EXPECT_TRUE(test::WaitFor(
+      [&] {
+        QCoreApplication::processEvents();
+        return hiddenFrames.count() > 0;
+      },
+      std::chrono::seconds(5)))
+      << "shown again, it turns on";
 }
 
 TEST(CGIFImage, SingleFrameIsDrawnOnceAndAMissingFileDrawsNothing) {

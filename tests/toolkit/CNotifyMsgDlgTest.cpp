@@ -3,10 +3,11 @@
 #include <QCoreApplication>
 #include <QTimer>
 
-#include "BuiltSkin.h"
-#include "settings/AppSettings.h"
-
 #include <set>
+
+#include "BuiltSkin.h"
+#include "platform/FileSystem.h"
+#include "support/Sandbox.h"
 #include "support/ui/UiEvents.h"
 #include "toolkit/CKbcButton.h"
 #include "toolkit/CNotifyMsgDlg.h"
@@ -20,10 +21,6 @@ const int kAllButtons[] = {IDC_NOTIFY_CLOSE,     IDC_NOTIFY_CONFIRM,       IDC_N
 
 class CNotifyMsgDlgTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    LoadSettings(false);
-    theSettings->m_nDeleteOrigin = 0;
-  }
   test::Sandbox m_sandbox;
 };
 
@@ -105,8 +102,12 @@ TEST_F(CNotifyMsgDlgTest, EscAndEnterEndTheModalRunWithNoChoice) {
 }
 
 TEST_F(CNotifyMsgDlgTest, DeleteSourceBoxStartsFromTheSettingAndToggles) {
-  theSettings->m_nDeleteOrigin = 1;
-  CNotifyMsgDlg dialog(nullptr, NOTIFY_DELETE_CONVERTED);
+  for (int kind = 1; kind <= 5; ++kind) {
+    CNotifyMsgDlg ticked(nullptr, kind, QString(), 1), clear(nullptr, kind, QString(), 0);
+    EXPECT_EQ(ticked.Button(IDC_NOTIFY_DELETE_SOURCE)->IsChecked(), kind <= 3) << kind;
+    EXPECT_FALSE(clear.Button(IDC_NOTIFY_DELETE_SOURCE)->IsChecked()) << kind;
+  }
+  CNotifyMsgDlg dialog(nullptr, NOTIFY_DELETE_CONVERTED, QString(), 1);
   dialog.show();
   CKbcButton* box = dialog.Button(IDC_NOTIFY_DELETE_SOURCE);
   EXPECT_TRUE(box->IsChecked());
@@ -114,6 +115,23 @@ TEST_F(CNotifyMsgDlgTest, DeleteSourceBoxStartsFromTheSettingAndToggles) {
   EXPECT_FALSE(box->IsChecked());
   test::Click(dialog.Button(IDC_NOTIFY_CONFIRM), QPoint(5, 5));
   EXPECT_EQ(dialog.GetNotifyResult(), NOTIFY_DELETE);
+}
+
+// The exit prompt's hidden "不再提示" box: the caller learns that the choice is to be kept, and
+// stores it; the dialog itself writes no settings.
+TEST_F(CNotifyMsgDlgTest, TheNoPromptTickIsReportedToTheCallerNotStored) {
+  for (int button : {IDC_NOTIFY_RUN_HIDDEN, IDC_NOTIFY_QUIT}) {
+    for (bool tick : {false, true}) {
+      CNotifyMsgDlg dialog(nullptr, NOTIFY_EXIT);
+      dialog.show();
+      EXPECT_FALSE(dialog.Button(IDC_NOTIFY_NO_PROMPT)->isVisible());
+      if (tick) dialog.Button(IDC_NOTIFY_NO_PROMPT)->click();
+      test::Click(dialog.Button(button), QPoint(5, 5));
+      EXPECT_EQ(dialog.GetNotifyResult(), button == IDC_NOTIFY_RUN_HIDDEN ? 21 : 22);
+      EXPECT_EQ(dialog.KeepsChoice(), tick) << button;
+    }
+  }
+  EXPECT_FALSE(PathExists(m_sandbox.Path("config.ini")));
 }
 
 TEST_F(CNotifyMsgDlgTest, TheDuplicatePromptShowsTheShortenedName) {

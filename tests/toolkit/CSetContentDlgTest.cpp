@@ -1,52 +1,59 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "BuiltSkin.h"
 #include "platform/FileSystem.h"
-#include "platform/KeepAwake.h"
 #include "settings/AppSettings.h"
-#include "support/RecordingTarget.h"
+#include "support/Sandbox.h"
 #include "support/ui/UiEvents.h"
 #include "toolkit/CKbcButton.h"
 #include "toolkit/CSetContentDlg.h"
+#include "toolkit/SettingsPageHost.h"
 
 namespace brisel {
 namespace {
 
+// The page's host: hands it `settings` and records what the page tells it.
+class RecordingHost : public SettingsPageHost {
+ public:
+  const AppSettings& CurrentSettings() override { return settings; }
+  void KeepAwakeChosen(bool keepAwake) override {
+    calls.push_back(std::string("keep awake ") + (keepAwake ? "on" : "off"));
+  }
+  void ConvertRatioChosen(int ratio) override { calls.push_back("ratio " + std::to_string(ratio)); }
+  void CheckForUpdate() override { calls.push_back("check for update"); }
+
+  AppSettings settings;
+  std::vector<std::string> calls;
+};
+
 class CSetContentDlgTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    KeepAwake::SetInhibitCommandForTesting({"env"});  // a stand-in inhibitor that just waits
-    Load("");
-  }
-  void TearDown() override {
-    KeepAwake::Apply(false);
-    KeepAwake::SetInhibitCommandForTesting({});
-  }
-  // Writes config.ini (empty: the first-start file) and loads it.
-  void Load(const std::string& ini) {
-    if (ini.empty())
-      RemoveFile(m_sandbox.Path("config.ini"));
-    else
-      m_sandbox.WriteFile("config.ini", ini);
-    LoadSettings(false);
+    m_host.settings.m_nConvertRatio = 1;
+    m_host.settings.m_nKeepAwake = 1;
   }
   std::unique_ptr<CSetContentDlg> Page() {
-    auto page = std::make_unique<CSetContentDlg>(m_main, &m_host);
+    auto page = std::make_unique<CSetContentDlg>(&m_host, &m_parent);
     page->resize(808, 522);
     page->SetupControls();
     return page;
   }
   void Click(CSetContentDlg& page, int id) { test::Click(page.Button(id), QPoint(5, 5)); }
-  std::string Config() { return m_sandbox.ReadFile("config.ini"); }
+  using Calls = std::vector<std::string>;
 
+  // No config.ini is read or written here: the page reads its host's settings and only tells
+  // the host what the user chose (the main window's tests see the file written).
   test::Sandbox m_sandbox;
-  std::shared_ptr<test::RecordingTarget> m_main = test::RecordingTarget::Create();
-  QWidget m_host;
+  RecordingHost m_host;
+  QWidget m_parent;
 };
 
 TEST_F(CSetContentDlgTest, ControlsAreShownAndHiddenAsListed) {
   auto page = Page();
-  m_host.show();
+  m_parent.show();
   struct Case {
     int id;
     const char* caption;
@@ -84,69 +91,78 @@ TEST_F(CSetContentDlgTest, ControlsAreShownAndHiddenAsListed) {
   EXPECT_EQ(CSetContentDlg::VersionLabel(), "当前版本：V1.0.7 内测版");
 }
 
-TEST_F(CSetContentDlgTest, QualityButtonsFollowTheStoredRatio) {
-  const std::pair<const char*, bool> cases[] = {
-      {"1", true}, {"2", false}, {"0", false}, {"7", false}};
-  for (auto [ratio, is1080] : cases) {
-    Load(std::string("[VideoSetting]\nVideoConvert-Ratio=") + ratio + "\n");
-    auto page = Page();
-    EXPECT_EQ(page->Button(IDC_SET_QUALITY_1080P)->IsChecked(), is1080) << ratio;
-    EXPECT_EQ(page->Button(IDC_SET_QUALITY_2K)->IsChecked(), !is1080) << ratio;
+TEST_F(CSetContentDlgTest, TheControlsFollowTheHostsSettingsEachTimeThePageIsShown) {
+  struct Case {
+    int ratio, keepAwake;
+    bool is1080;
+  } cases[] = {{1, 1, true}, {2, 0, false}, {0, 1, false}, {7, 0, false}};
+  auto page = Page();
+  for (const Case& c : cases) {
+    m_host.settings.m_nConvertRatio = c.ratio;
+    m_host.settings.m_nKeepAwake = c.keepAwake;
+    page->ShowCurrentSettings();
+    EXPECT_EQ(page->Button(IDC_SET_QUALITY_1080P)->IsChecked(), c.is1080) << c.ratio;
+    EXPECT_EQ(page->Button(IDC_SET_QUALITY_2K)->IsChecked(), !c.is1080) << c.ratio;
+    EXPECT_EQ(page->Button(IDC_SET_KEEP_AWAKE)->IsChecked(), c.keepAwake == 1) << c.ratio;
+    EXPECT_EQ(page->PageSettings().m_nConvertRatio, c.ratio);
   }
+  EXPECT_TRUE(m_host.calls.empty()) << "showing tells the host nothing";
 }
 
-TEST_F(CSetContentDlgTest, QualityChoiceSavesAtOnceAndTheTickedButtonSavesNothing) {
+TEST_F(CSetContentDlgTest, QualityChoiceTellsTheHostAndTheTickedButtonNothing) {
   auto page = Page();
-  m_host.show();
+  m_parent.show();
   ASSERT_TRUE(page->Button(IDC_SET_QUALITY_1080P)->IsChecked());
-  RemoveFile(m_sandbox.Path("config.ini"));
   Click(*page, IDC_SET_QUALITY_1080P);  // already ticked
-  EXPECT_FALSE(PathExists(m_sandbox.Path("config.ini")));
   EXPECT_TRUE(page->Button(IDC_SET_QUALITY_1080P)->IsChecked());
+  EXPECT_EQ(m_host.calls, Calls{});
 
   Click(*page, IDC_SET_QUALITY_2K);
   EXPECT_TRUE(page->Button(IDC_SET_QUALITY_2K)->IsChecked());
   EXPECT_FALSE(page->Button(IDC_SET_QUALITY_1080P)->IsChecked());
-  EXPECT_EQ(theSettings->m_nConvertRatio, 2);
   EXPECT_EQ(page->PageSettings().m_nConvertRatio, 2);
-  EXPECT_NE(Config().find("VideoConvert-Ratio=2"), std::string::npos);
-
+  Click(*page, IDC_SET_QUALITY_2K);
   Click(*page, IDC_SET_QUALITY_1080P);
-  EXPECT_NE(Config().find("VideoConvert-Ratio=1"), std::string::npos);
+  EXPECT_EQ(m_host.calls, (Calls{"ratio 2", "ratio 1"}));
+  EXPECT_FALSE(PathExists(m_sandbox.Path("config.ini"))) << "the page writes no settings";
 }
 
-TEST_F(CSetContentDlgTest, KeepAwakeBoxTogglesAppliesAndSaves) {
-  Load("[NormalSetting]\nComSleep-UnSleep=0\n");
+TEST_F(CSetContentDlgTest, KeepAwakeBoxTogglesAndTellsTheHost) {
+  m_host.settings.m_nKeepAwake = 0;
   auto page = Page();
-  m_host.show();
+  m_parent.show();
   CKbcButton* box = page->Button(IDC_SET_KEEP_AWAKE);
   EXPECT_FALSE(box->IsChecked());
   Click(*page, IDC_SET_KEEP_AWAKE);
   EXPECT_TRUE(box->IsChecked());
-  EXPECT_NE(Config().find("ComSleep-UnSleep=1"), std::string::npos);
-  EXPECT_TRUE(KeepAwake::IsHeld());
+  EXPECT_EQ(page->PageSettings().m_nKeepAwake, 1);
   Click(*page, IDC_SET_KEEP_AWAKE);
   EXPECT_FALSE(box->IsChecked());
-  EXPECT_NE(Config().find("ComSleep-UnSleep=0"), std::string::npos);
-  EXPECT_FALSE(KeepAwake::IsHeld());
+  EXPECT_EQ(m_host.calls, (Calls{"keep awake on", "keep awake off"}));
+  EXPECT_EQ(m_host.settings.m_nKeepAwake, 0) << "the host's record is the host's to change";
+  EXPECT_FALSE(PathExists(m_sandbox.Path("config.ini")));
 }
 
-TEST_F(CSetContentDlgTest, CheckForUpdatesPostsToTheMainWindowOnly) {
+TEST_F(CSetContentDlgTest, CheckForUpdatesAsksTheHostAndHiddenControlsDoNothing) {
   auto page = Page();
-  m_host.show();
-  const std::string before = Config();
+  m_parent.show();
   Click(*page, IDC_SET_CHECK_UPDATE);
-  auto posted = m_main->Messages();
-  ASSERT_EQ(posted.size(), 1u);
-  EXPECT_EQ(posted[0].id, WM_USER + 601);
-  EXPECT_EQ(posted[0].wParam, 0);
-  EXPECT_EQ(posted[0].lParam, 0);
-  // Hidden controls do nothing even when clicked.
-  for (int id : {IDC_SET_AUTORUN, IDC_SET_EXIT_QUIT, IDC_SET_DELETE_ORIGIN})
+  EXPECT_EQ(m_host.calls, Calls{"check for update"});
+  for (int id : {IDC_SET_AUTORUN, IDC_SET_EXIT_QUIT, IDC_SET_DELETE_ORIGIN, IDC_SET_EXIT_HIDE,
+                 IDC_SET_CONVERTED_NOTIFY, IDC_SET_CHANGE_FOLDER})
     page->Button(id)->click();
-  EXPECT_EQ(m_main->Count(), 1u);
-  EXPECT_EQ(Config(), before);
+  EXPECT_EQ(m_host.calls, Calls{"check for update"});
   EXPECT_FALSE(page->Button(IDC_SET_DELETE_ORIGIN)->IsChecked());
+}
+
+TEST_F(CSetContentDlgTest, WithoutAHostThePageShowsZerosAndTellsNobody) {
+  CSetContentDlg page(nullptr, &m_parent);
+  m_parent.show();
+  EXPECT_TRUE(page.Button(IDC_SET_QUALITY_2K)->IsChecked());
+  test::Click(page.Button(IDC_SET_QUALITY_1080P), QPoint(5, 5));
+  test::Click(page.Button(IDC_SET_CHECK_UPDATE), QPoint(5, 5));
+  EXPECT_TRUE(page.Button(IDC_SET_QUALITY_1080P)->IsChecked());
+  EXPECT_TRUE(m_host.calls.empty());
 }
 
 TEST_F(CSetContentDlgTest, PaintsItsLabelsOnTheLightPage) {

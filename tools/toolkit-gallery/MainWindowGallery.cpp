@@ -7,28 +7,37 @@
 #include <QMouseEvent>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "BriselUIFiles/ConvertListCore.h"
+#include "BriselUIFiles/ConvertTask.h"
 #include "BriselUIFiles/QueueFile.h"
 #include "BriselUIFiles/VideoRelationFile.h"
 #include "BriselUIFiles/VideoWndCore.h"
 #include "BriselUIFiles/VideoWndListCore.h"
+#include "BriselUIFiles/ui/CConvertList.h"
+#include "BriselUIFiles/ui/CConvertListItemDlg.h"
 #include "BriselUIFiles/ui/CDownLoadDlg.h"
 #include "BriselUIFiles/ui/RightVideoDlg.h"
 #include "BriselUIFiles/ui/SharePage.h"
 #include "BriselUIFiles/ui/VideoWndList.h"
-#include "ConService/Service.h"
+#include "ConService/ShareCatalogue.h"
+#include "ConService/ShareRecord.h"
 #include "GalleryOutput.h"
 #include "app/ui/BriselVRClientDlg.h"
 #include "platform/ChildProcess.h"
 #include "platform/ConverterLocator.h"
 #include "platform/FileSystem.h"
 #include "platform/ProgramFolder.h"
+#include "settings/AppSettings.h"
 #include "toolkit/CKbcButton.h"
 #include "toolkit/CLeftMenuDlg.h"
+#include "toolkit/CMyProgressBar.h"
 #include "toolkit/CNotifyMsgDlg.h"
 
 using namespace brisel;
@@ -62,6 +71,33 @@ const std::pair<const char*, const char*> kConverted[] = {
     {"城市夜景.mkv", "城市夜景.mp4"},
     {"雪山航拍.mp4", "雪山航拍(1).mp4"},
 };
+
+// Conversion tasks of videos outside the library, each with a picture (a lavfi source, or
+// none), its size, length and frame.
+struct SampleTask {
+  const char* name;
+  const char* picture;
+  const char* size;
+  const char* milliseconds;
+  const char* width;
+  const char* height;
+  int state;  // as the queue file of an earlier run left it; TASK_NEW: added in the view
+};
+const SampleTask kTasks[] = {
+    {"演唱会现场.mkv", "life=size=128x72:mold=10:ratio=0.2:death_color=#5B3A8B", "1073741824",
+     "3600000", "2560", "1440", TASK_INTERRUPTED},
+    {"broken clip.mov", "cellauto=size=128x72:rule=110", "15728640", "60000", "1440", "1080",
+     TASK_FAILED},
+    {"旅行记录2016夏天.mp4", "testsrc=size=128x72", "734003200", "100000", "1920", "1080",
+     TASK_NEW},
+    {"Ocean dive 360.mp4", "smptebars=size=128x72", "2254857830", "905000", "3840", "1920",
+     TASK_NEW},
+    {"猫咪日常.avi", nullptr, "52428800", "180000", "1280", "720", TASK_NEW},
+};
+
+std::string TaskPicture(const std::string& folder, const SampleTask& t) {
+  return t.picture ? folder + "/thumbs/" + t.name + ".jpg" : std::string();
+}
 
 bool Run(const std::vector<std::string>& argv) {
   ProcessResult r = RunProcess(argv, 120000);
@@ -101,17 +137,33 @@ bool MakeThumbnail(const std::string& video, const std::string& jpeg) {
               "-vframes", "1", "-s", "128x72", jpeg});
 }
 
+bool MakePicture(const char* source, const std::string& jpeg) {
+  return Run({ConverterExecutable(), "-v", "error", "-y", "-f", "lavfi", "-i", source, "-vframes",
+              "1", jpeg});
+}
+
 // config.ini, the videos with their catalogue records and thumbnails, the converted files,
-// their relations and their finished tasks.
+// their relations and the queue an earlier run left: a task interrupted, one failed, and the
+// finished ones.
 bool MakeSampleLibrary(const std::string& folder) {
   WriteFileAtomically(folder + "/config.ini",
-                      "[NormalSetting]\r\nExitWndType=1\r\nAutoRun=0\r\n"
-                      "[VideoSetting]\r\nConvertRatio=1\r\nKeepAwake=1\r\nDeleteOrigin=1\r\n");
+                      "[NormalSetting]\r\nBase-AutoRun=0\r\nExitWndType=1\r\n"
+                      "ComSleep-UnSleep=1\r\nDeleteOrigin=1\r\n"
+                      "[VideoSetting]\r\nVideoConvert-Ratio=1\r\n");
   CreateDirectories(folder + "/videos");
+  CreateDirectories(folder + "/thumbs");
   CreateDirectories(folder + "/appData/converted");
   CreateDirectories(folder + "/file_root/image");
-  Service catalogue;  // writes the record files; destroyed before the window starts
+  ShareCatalogue catalogue;  // writes the record files; destroyed before the window starts
   std::vector<QueueFileEntry> tasks;
+  for (const SampleTask& t : kTasks) {
+    const std::string picture = TaskPicture(folder, t);
+    if (!picture.empty() && !MakePicture(t.picture, picture)) return false;
+    if (t.state != TASK_NEW)
+      tasks.push_back({{t.name, folder + "/videos/" + t.name, t.size, picture, t.milliseconds,
+                        t.width, t.height},
+                       t.state});
+  }
   std::vector<VIDEO_RELATION_ST> relations;
   for (const SampleVideo& v : kVideos) {
     const std::string path = folder + "/videos/" + v.name;
@@ -129,8 +181,10 @@ bool MakeSampleLibrary(const std::string& folder) {
     catalogue.AddShareRecord(to, SHARE_LIST_CONVERTED, &key);
     MakeThumbnail(to, catalogue.ThumbnailPath(key));
     relations.push_back({from, to});
-    tasks.push_back(
-        {source, to, std::to_string(FileSize(to).value_or(0)), "", "16000", "1920", "1080", 3});
+    // A finished task shows the picture of the video it was made from.
+    tasks.push_back({{source, to, std::to_string(FileSize(to).value_or(0)),
+                      catalogue.ThumbnailPath(ShareRecord::MakeKey(from)), "16000", "1920", "1080"},
+                     TASK_DONE});
   }
   WriteRelationFile(RelationFilePath(), relations);
   WriteQueueFile(QueueFilePath(), tasks);
@@ -154,9 +208,39 @@ void VideosView(MainWindowScene& scene) {
   Save(scene.Picture(), "window-videos");
 }
 
+// The queue as the conversion view shows it after a restart and three new tasks: the first
+// converting (a stand-in converter reports 37 % and waits), two waiting, then what the earlier
+// run left. The view stops the conversion again before the next view.
 void ConvertListView(MainWindowScene& scene) {
+  auto* page = dynamic_cast<CRightVideoDlg*>(scene.Window().Page()->Widget());
+  if (!page) return;
+  const std::string folder = scene.ProgramFolder().toStdString();
+  const std::string converter = folder + "/thumbs/converter.sh";
+  WriteFileAtomically(converter,
+                      "#!/bin/sh\n"
+                      "case \"$*\" in *-encoders*) echo ' A..... aac  AAC'; exit 0 ;; esac\n"
+                      "printf 'frame=1 time=00:00:37.00 bitrate=1k\\r' >&2\n"
+                      "exec sleep 60\n");
+  chmod(converter.c_str(), 0755);
+  SetConverterOverrideForTesting(converter);
+  for (const SampleTask& t : kTasks) {
+    if (t.state != TASK_NEW) continue;
+    page->ConvertList().AddTask({t.name, folder + "/videos/" + t.name, t.size,
+                                 TaskPicture(folder, t), t.milliseconds, t.width, t.height});
+  }
+  page->ConvertListView()->Relayout();
   scene.ChoosePage(PAGE_CONVERT_LIST);
+  // The converting task's first progress report.
+  const std::vector<CConvertListItemDlg*> rows = page->ConvertListView()->Rows();
+  for (int i = 0; i < 100 && !rows.empty() && rows.front()->ProgressBar()->GetPos() == 0; ++i)
+    scene.Settle(50);
+  scene.Settle(100);
   Save(scene.Picture(), "window-convert-list");
+
+  // Stopped as a quit stops it: the task stays, interrupted, and nothing starts in its place.
+  scene.Window().Page()->StopAll(true);
+  scene.Settle(100);
+  SetConverterOverrideForTesting("");
 }
 
 void SettingsView(MainWindowScene& scene) {
@@ -172,17 +256,38 @@ void ExitPromptView(MainWindowScene& scene) {
   Save(scene.PictureWith(&prompt, &prompt.Shadows()), "window-exit-prompt");
 }
 
-// The download dialog as the update shows it: at 40 %, without a length, done, and after a
-// failure. Driven by the messages its download thread sends.
+// The download dialog as the update shows it: at 40 %, without a length, each way a download
+// ends, and after a failure. Driven by the messages its download thread sends.
 void DownloadView(MainWindowScene& scene) {
   CDownLoadDlg* dialog = scene.Window().DownLoadDlg();
   dialog->show();
   PostTo(dialog->Target(), Message(WM_DOWNLOAD_PROGRESS, 40, 10240));
   scene.Settle(100);
   Save(OnDesktop({{dialog, nullptr}}, 28), "download-40");
-  PostTo(dialog->Target(), Message(WM_DOWNLOAD_RESULT, static_cast<int>(DownloadResult::Ok)));
+  const std::string folder = "/home/user/.local/share/BriselVR/appData/download/";
+  struct Ending {
+    DownloadResult result;
+    std::string path;
+    const char* name;
+  } endings[] = {
+      {DownloadResult::Ok, folder + "BriselVR助手.deb", "download-install"},
+      {DownloadResult::Ok, folder + "BriselVR助手.exe", "download-verified"},
+      {DownloadResult::KeptUnverified, folder + "BriselVR助手.exe", "download-unverified"},
+      {DownloadResult::SignatureRejected, folder + "BriselVR助手.exe", "download-rejected"},
+  };
+  for (const Ending& e : endings) {
+    PostTo(dialog->Target(), Message(WM_DOWNLOAD_RESULT, static_cast<int>(e.result), 200, e.path));
+    scene.Settle(100);
+    Save(OnDesktop({{dialog, nullptr}}, 28), e.name);
+  }
+  // "立即安装" when the opener cannot take the package (here: no package was downloaded, so
+  // nothing is opened).
+  PostTo(dialog->Target(),
+         Message(WM_DOWNLOAD_RESULT, static_cast<int>(DownloadResult::Ok), 200, endings[0].path));
   scene.Settle(100);
-  Save(OnDesktop({{dialog, nullptr}}, 28), "download-done");
+  dialog->Button(IDC_DOWNLOAD_INSTALL)->click();
+  scene.Settle(100);
+  Save(OnDesktop({{dialog, nullptr}}, 28), "download-install-failed");
   dialog->StartDownload("http://127.0.0.1:9/BriselVR.exe");  // nothing listens there
   for (int i = 0; i < 50 && !dialog->Failed(); ++i) scene.Settle(100);
   Save(OnDesktop({{dialog, nullptr}}, 28), "download-failed");
@@ -251,7 +356,7 @@ void RenderMainWindowViews() {
     return;
   }
   {
-    CBriselVRClientDlg window;
+    CBriselVRClientDlg window(ProgramSettings());
     window.Core().SetSandboxed(true);
     window.OnInitDialog();
     window.move(200, 150);

@@ -12,8 +12,9 @@ class ShadowSet;
 }  // namespace brisel
 
 // The real main window, started in a sample program folder (a few videos, two of them
-// converted, their finished conversion tasks; see SampleLibrary in MainWindowGallery.cpp)
-// without any network traffic, and pictured in each registered view.
+// converted, and a conversion queue with a task in each state; see MakeSampleLibrary and
+// ConvertListView in MainWindowGallery.cpp) without any network traffic, and pictured in each
+// registered view.
 //
 // A view is one function that brings the window into its state and saves its pictures. Add
 // one from any file of the tool:

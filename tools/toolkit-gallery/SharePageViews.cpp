@@ -17,6 +17,7 @@
 #include "BriselUIFiles/ui/VideoWndList.h"
 #include "ConService/Service.h"
 #include "GalleryOutput.h"
+#include "ShownSettings.h"
 #include "platform/NetworkAdapters.h"
 #include "platform/ProgramFolder.h"
 #include "settings/AppSettings.h"
@@ -73,7 +74,8 @@ void Settle(CRightVideoDlg& page) {
   for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
 }
 
-// What the page asks of the main window: here only its service.
+// What the page asks of the main window: here only its service and the settings page's host,
+// which shows the gallery's settings and stores nothing.
 class PictureMainWindow : public SharePageHost {
  public:
   explicit PictureMainWindow(Service* service) : m_pService(service) {}
@@ -82,10 +84,11 @@ class PictureMainWindow : public SharePageHost {
   void ShowConvertedBalloon(const std::string&) override {}
   void SetConverting(bool) override {}
   Service* GetService() override { return m_pService; }
-  MessageTargetRef MainWindowTarget() override { return {}; }
+  SettingsPageHost* SettingsHost() override { return &m_settings; }
 
  private:
   Service* m_pService;
+  gallery::ShownSettings m_settings;
 };
 
 // The page at its place in the window, beside the left menu, as the program shows it.
@@ -181,9 +184,11 @@ void RenderSharePageViews() {
       const bool converted = std::string(name).find("(1)") != std::string::npos ||
                              std::string(name) == "concert_front_row.mp4";
       std::string key;
-      service.AddShareRecord(path, converted ? SHARE_LIST_CONVERTED : SHARE_LIST_ORDINARY, &key);
+      service.Catalogue().AddShareRecord(
+          path, converted ? SHARE_LIST_CONVERTED : SHARE_LIST_ORDINARY, &key);
       if (std::string(name) != "not really a video.mp4")
-        MakeThumbnail(hue).save(QString::fromStdString(service.ThumbnailPath(key)), "JPG");
+        MakeThumbnail(hue).save(QString::fromStdString(service.Catalogue().ThumbnailPath(key)),
+                                "JPG");
       hue += 29;
     }
     PageWindow full(&service);

@@ -22,6 +22,7 @@
 #include "GalleryOutput.h"
 #include "MainWindowGallery.h"
 #include "SharePageViews.h"
+#include "ShownSettings.h"
 #include "platform/ConverterLocator.h"
 #include "platform/ProgramFolder.h"
 #include "settings/AppSettings.h"
@@ -210,7 +211,8 @@ void NotifyDialogs() {
   AppSettings settings = *theSettings;
   for (int kind = 1; kind <= 5; ++kind) {
     CNotifyMsgDlg dialog(nullptr, kind,
-                         QString::fromStdString(ShortPromptName("我的旅行记录2016夏天.mp4")));
+                         QString::fromStdString(ShortPromptName("我的旅行记录2016夏天.mp4")),
+                         settings.m_nDeleteOrigin);
     dialog.move(100, 100);
     dialog.show();
     if (kind == 1) SendEnter(dialog.Button(IDC_NOTIFY_CONFIRM));
@@ -308,7 +310,8 @@ void Controls() {
 
 void SettingsPage() {
   Host host(QSize(808, 522), skin::kPage);
-  CSetContentDlg page({}, &host);
+  gallery::ShownSettings shown;
+  CSetContentDlg page(&shown, &host);
   page.resize(808, 522);
   page.SetupControls();
   page.ShowCurrentSettings();
@@ -369,41 +372,11 @@ class ConversionFolder {
   std::string m_oldConvertPath;
 };
 
-// The conversion view: one task of each state, a waiting row under the pointer, and the same
-// queue as the next start of the program shows it.
+// The conversion list alone: one task of each state, a waiting row under the pointer, and the
+// same queue as the next start of the program shows it. The real window shows the view with
+// its header and footer (window-convert-list, MainWindowGallery.cpp).
 void ConversionView() {
   ConversionFolder folder;
-  auto place = [](QWidget* content, CConvertList* list) {
-    list->setParent(content);
-    list->setGeometry(0, 0, 808, 522);
-    list->show();
-  };
-  auto frame = [&](const char* name, CConvertList* list, bool converting) {
-    Host window(QSize(972, 630), skin::kPage);
-    window.setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
-    CLeftMenuDlg menu({}, &window);
-    menu.resize(160, 630);
-    menu.LayoutItems();
-    SendMouse(&menu, QEvent::MouseButtonPress, QPoint(80, 120), Qt::LeftButton, Qt::LeftButton);
-    SendMouse(&menu, QEvent::MouseButtonRelease, QPoint(80, 120), Qt::LeftButton, Qt::NoButton);
-    menu.SetConverting(converting);
-    Host header(QSize(812, 54), skin::kLighter);
-    header.setParent(&window);
-    header.move(160, 0);
-    Host line(QSize(812, 1), 0xFFDDDDDD);
-    line.setParent(&window);
-    line.move(160, 55);
-    QWidget content(&window);
-    content.setGeometry(160, 56, 808, 522);
-    QWidget* oldParent = list->parentWidget();
-    place(&content, list);
-    window.show();
-    Save(window.grab().toImage(), name);
-    list->setParent(oldParent);
-    list->move(0, 0);
-    list->show();
-  };
-
   Host host(QSize(808, 522), skin::kPage);
   auto* list = new CConvertList({}, &host);
   list->setGeometry(0, 0, 808, 522);
@@ -440,7 +413,6 @@ void ConversionView() {
   }
   list->Rows().front()->SyncFromTask();
   Save(list->grab().toImage(), "convertlist-each-state");
-  frame("window-convertlist", list, true);
 
   CConvertListItemDlg* waiting = list->Rows()[1];
   SendEnter(waiting);
@@ -467,7 +439,6 @@ void ConversionView() {
   restarted->setGeometry(0, 0, 808, 522);
   restarted->LoadQueueFile();
   Save(restarted->grab().toImage(), "convertlist-after-restart");
-  frame("window-convertlist-after-restart", restarted, false);
   delete restarted;
 }
 

@@ -47,6 +47,42 @@ std::string PrettyName(const std::string& osRelease) {
   return result;  // the last assignment wins, as in the shell
 }
 
+// A version text of the program's form, "<major>.<minor>.<patch>" with an optional
+// "_<build date>" (1.0.7_20160606); numbers of up to 18 digits.
+struct VersionParts {
+  unsigned long long numbers[3] = {0, 0, 0};
+  std::optional<unsigned long long> date;
+};
+
+std::optional<unsigned long long> Number(const std::string& text, std::size_t* pos) {
+  const std::size_t start = *pos;
+  unsigned long long value = 0;
+  while (*pos < text.size() && std::isdigit(static_cast<unsigned char>(text[*pos]))) {
+    if (*pos - start == 18) return std::nullopt;
+    value = value * 10 + static_cast<unsigned long long>(text[*pos] - '0');
+    ++*pos;
+  }
+  if (*pos == start) return std::nullopt;
+  return value;
+}
+
+std::optional<VersionParts> ParseVersionText(const std::string& text) {
+  VersionParts parts;
+  std::size_t pos = 0;
+  for (int i = 0; i < 3; ++i) {
+    if (i > 0 && (pos >= text.size() || text[pos++] != '.')) return std::nullopt;
+    std::optional<unsigned long long> n = Number(text, &pos);
+    if (!n) return std::nullopt;
+    parts.numbers[i] = *n;
+  }
+  if (pos < text.size()) {
+    if (text[pos++] != '_') return std::nullopt;
+    parts.date = Number(text, &pos);
+    if (!parts.date || pos != text.size()) return std::nullopt;
+  }
+  return parts;
+}
+
 }  // namespace
 
 HttpHelper::HttpHelper(Host* owner) : m_pOwner(owner) {}
@@ -90,7 +126,11 @@ HttpHelper::CheckResult HttpHelper::RunVersionCheck(std::string* downloadUrl) {
   std::string name, code, link;
   if (!ParseVersionReply(reply, &name, &code, &link)) return CheckResult::Failed;
   WriteLog("checkVersion------2", kHttpHelperTag);
-  if (name == LocalVersionText()) return CheckResult::UpToDate;
+  if (!IsNewerVersionText(name, LocalVersionText())) {
+    if (name != LocalVersionText())
+      WriteLog("version " + name + " is not newer than " + LocalVersionText(), kHttpHelperTag);
+    return CheckResult::UpToDate;
+  }
   // Another version without an installer to fetch is no update the user could install.
   if (link.empty()) return CheckResult::Failed;
   *downloadUrl = link;
@@ -134,6 +174,16 @@ bool HttpHelper::ParseVersionReply(const std::string& reply, std::string* versio
   *versionCode = number.asString();
   *downloadUrl = link.asString();
   return true;
+}
+
+bool HttpHelper::IsNewerVersionText(const std::string& offered, const std::string& local) {
+  std::optional<VersionParts> a = ParseVersionText(offered), b = ParseVersionText(local);
+  // A text of another form cannot be ordered: any other text counts as another build.
+  if (!a || !b) return offered != local;
+  for (int i = 0; i < 3; ++i)
+    if (a->numbers[i] != b->numbers[i]) return a->numbers[i] > b->numbers[i];
+  // The same version: only a later build of it is newer.
+  return a->date && b->date && *a->date > *b->date;
 }
 
 std::string HttpHelper::GetOsVersionText() {

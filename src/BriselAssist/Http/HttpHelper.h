@@ -28,8 +28,8 @@ class HttpHelper {
   };
 
   enum class CheckResult {
-    UpdateAvailable,  // the service names another version; the URL is its installer
-    UpToDate,         // the service names this very version
+    UpdateAvailable,  // the service names a newer version; the URL is its installer
+    UpToDate,         // the service names this version, or an older one
     Failed,           // no reply, a reply of another shape, or the service's own failure
   };
 
@@ -77,6 +77,11 @@ class HttpHelper {
   static std::string GetProductVersionText();
   // GetProductVersionText() + "_20160606": the version compared with the reply's.
   static std::string LocalVersionText();
+  // Whether the service's `offered` version is newer than `local`. Texts of the program's
+  // form ("1.0.7_20160606", the date optional) are ordered by their three numbers, then by
+  // the build date when both have one, so an older build is never offered as an update; a
+  // text of any other form counts as newer whenever it differs.
+  static bool IsNewerVersionText(const std::string& offered, const std::string& local);
 
  private:
   Host* m_pOwner;

@@ -8,6 +8,8 @@
 #include <QPainterPath>
 #include <QScreen>
 
+#include <algorithm>
+
 #include "BriselDataManager/LogRecorder.h"
 #include "toolkit/CKbcButton.h"
 #include "toolkit/CMyProgressBar.h"
@@ -25,6 +27,11 @@ constexpr int kMarqueeMs = 40, kMarqueeStep = 4;
 const char* const kDownloadingText = "VR助手升级中，请稍后...";
 const char* const kDoneText = "升级文件下载完毕";
 const char* const kFailedText = "升级文件下载失败";
+const char* const kInstallPromptText = "升级文件已通过验证，是否立即安装？";
+const char* const kVerifiedKeptText = "升级文件已通过验证，已保存至下载文件夹";
+const char* const kUnverifiedText = "升级文件未经验证，已保存至下载文件夹";
+const char* const kRejectedText = "升级文件未通过验证，已删除";
+const char* const kInstallFailedText = "无法打开安装程序，请手动安装";
 
 // The window's shape: its rectangle with corners rounded by a 9 x 9 ellipse.
 QBitmap RoundedMask(QSize size) {
@@ -73,7 +80,11 @@ CDownLoadDlg::CDownLoadDlg(MessageTargetRef owner)
                          kWidth / 2 - 100);
   m_pRetry = makeButton(IDC_DOWNLOAD_RETRY, "Msg\\RunHide.png", "重新下载", BUTTON_DIALOG,
                         kWidth / 2 + 10);
-  ShowButtons(false);
+  m_pInstall = makeButton(IDC_DOWNLOAD_INSTALL, "Msg\\RunHide.png", "立即安装", BUTTON_DIALOG,
+                          kWidth / 2 + 10);
+  m_pClose =
+      makeButton(IDC_DOWNLOAD_CLOSE, "Msg\\RunHide.png", "关闭", BUTTON_DIALOG, (kWidth - 90) / 2);
+  ShowButtons({});
   m_strText = QString::fromUtf8(kDownloadingText);
 
   m_marquee.setInterval(kMarqueeMs);
@@ -87,6 +98,8 @@ CDownLoadDlg::~CDownLoadDlg() = default;
 CKbcButton* CDownLoadDlg::Button(int id) const {
   if (id == IDC_DOWNLOAD_RETRY) return m_pRetry;
   if (id == IDC_DOWNLOAD_CANCEL) return m_pCancel;
+  if (id == IDC_DOWNLOAD_INSTALL) return m_pInstall;
+  if (id == IDC_DOWNLOAD_CLOSE) return m_pClose;
   return nullptr;
 }
 
@@ -97,7 +110,7 @@ void CDownLoadDlg::StartDownload(const std::string& url) {
   m_shownPercents.clear();
   m_marquee.stop();
   m_pProgress->SetPos(0);
-  ShowButtons(false);
+  ShowButtons({});
   SetText(QString::fromUtf8(kDownloadingText));
   if (!m_core.StartDownload(url)) {  // one is still running: it reports on its own
     WriteLog("a download is still running", kDownLoadDlgTag);
@@ -109,7 +122,17 @@ void CDownLoadDlg::CancelDownload() { m_core.Cancel(); }
 void CDownLoadDlg::OnButton(int id) {
   if (id == IDC_DOWNLOAD_RETRY) {
     StartDownload(m_strUrl);
-  } else if (id == IDC_DOWNLOAD_CANCEL) {
+  } else if (id == IDC_DOWNLOAD_INSTALL) {
+    // The user agreed: the package goes to the desktop's software installer and the main
+    // window is asked to close, as the new version replaces this one.
+    ShowButtons({});
+    if (m_core.InstallPackage()) {
+      SetText(QString::fromUtf8(kDoneText));
+    } else {
+      SetText(QString::fromUtf8(kInstallFailedText));
+      ShowButtons({m_pClose});
+    }
+  } else if (id == IDC_DOWNLOAD_CANCEL || id == IDC_DOWNLOAD_CLOSE) {
     m_core.Cancel();
     hide();
     emit UpdateCancelled();
@@ -120,7 +143,7 @@ void CDownLoadDlg::OnMessage(const Message& message) {
   if (message.id == WM_DOWNLOAD_PROGRESS)
     OnProgress(static_cast<int>(message.wParam));
   else if (message.id == WM_DOWNLOAD_RESULT)
-    OnResult(static_cast<DownloadResult>(message.wParam));
+    OnResult(static_cast<DownloadResult>(message.wParam), message.text);
 }
 
 void CDownLoadDlg::OnProgress(int percent) {
@@ -136,23 +159,45 @@ void CDownLoadDlg::OnProgress(int percent) {
   m_pProgress->SetPos(percent);
 }
 
-void CDownLoadDlg::OnResult(DownloadResult result) {
+void CDownLoadDlg::OnResult(DownloadResult result, const std::string& path) {
   m_marquee.stop();
-  if (result == DownloadResult::Ok) {
-    m_bDone = true;
-    m_pProgress->SetPos(100);
-    SetText(QString::fromUtf8(kDoneText));
-    return;
+  switch (result) {
+    case DownloadResult::Ok:
+    case DownloadResult::KeptUnverified:
+      m_bDone = true;
+      m_bFailed = false;
+      m_pProgress->SetPos(100);
+      if (result == DownloadResult::KeptUnverified) {
+        SetText(QString::fromUtf8(kUnverifiedText));
+        ShowButtons({m_pClose});
+      } else if (path.ends_with(".deb")) {  // DownLoadCore names a package so
+        SetText(QString::fromUtf8(kInstallPromptText));
+        ShowButtons({m_pCancel, m_pInstall});
+      } else {
+        SetText(QString::fromUtf8(kVerifiedKeptText));
+        ShowButtons({m_pClose});
+      }
+      return;
+    case DownloadResult::Cancelled:
+      return;  // "取消升级", or the program quits
+    case DownloadResult::SignatureRejected:
+      m_bDone = false;
+      m_bFailed = true;
+      SetText(QString::fromUtf8(kRejectedText));
+      ShowButtons({m_pCancel, m_pRetry});
+      return;
+    default:
+      m_bDone = false;
+      m_bFailed = true;
+      SetText(QString::fromUtf8(kFailedText));
+      ShowButtons({m_pCancel, m_pRetry});
+      return;
   }
-  if (result == DownloadResult::Cancelled) return;  // "取消升级", or the program quits
-  m_bFailed = true;
-  SetText(QString::fromUtf8(kFailedText));
-  ShowButtons(true);
 }
 
-void CDownLoadDlg::ShowButtons(bool shown) {
-  m_pRetry->setVisible(shown);
-  m_pCancel->setVisible(shown);
+void CDownLoadDlg::ShowButtons(std::initializer_list<CKbcButton*> shown) {
+  for (CKbcButton* button : {m_pCancel, m_pRetry, m_pInstall, m_pClose})
+    button->setVisible(std::find(shown.begin(), shown.end(), button) != shown.end());
 }
 
 void CDownLoadDlg::SetText(const QString& text) {

@@ -4,6 +4,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <initializer_list>
 #include <string>
 
 #include "BriselUIFiles/DownLoadCore.h"
@@ -20,16 +21,27 @@ enum DownLoadControl : int {
   IDC_DOWNLOAD_CANCEL = 1006,    // "取消升级"
   IDC_DOWNLOAD_PROGRESS = 1073,  // the progress bar
   IDC_DOWNLOAD_RETRY = 1075,     // "重新下载"
+  IDC_DOWNLOAD_INSTALL = 1076,   // "立即安装"
+  IDC_DOWNLOAD_CLOSE = 1077,     // "关闭"
 };
 
 // The update download dialog: a borderless 460 x 310 window with rounded corners, centred on
 // the screen, with the header picture, a progress bar and one line of text. Made hidden at
 // start-up; the main window shows it on top and calls StartDownload. The download runs on
-// DownLoadCore's thread; its progress and its end come back as messages. A complete
-// installer is opened and the main window asked to close (WM_SYSCOMMAND, SC_CLOSE). After a
-// failure the dialog offers "重新下载" (the same URL again) and "取消升级" (the dialog hides
-// and emits UpdateCancelled; nothing is launched). Dragged by its top 140 pixels.
-// UI thread only.
+// DownLoadCore's thread; its progress and its end come back as messages.
+//
+// How it ends (DownLoadCore verifies; the dialog says what happened and asks):
+//   a verified Debian package   "升级文件已通过验证，是否立即安装？" with "取消升级" and
+//                               "立即安装"; installing opens it with the desktop's software
+//                               installer, shows "升级文件下载完毕" and asks the main window
+//                               to close (WM_SYSCOMMAND, SC_CLOSE);
+//   another verified file       "升级文件已通过验证，已保存至下载文件夹", its folder opened;
+//   no key built in             "升级文件未经验证，已保存至下载文件夹", its folder opened;
+//   a rejected signature        "升级文件未通过验证，已删除";
+//   a failed download           "升级文件下载失败".
+// The last two offer "重新下载" (the same URL again) and "取消升级"; the kept files offer
+// "关闭". "取消升级" and "关闭" hide the dialog and emit UpdateCancelled; nothing is opened.
+// Dragged by its top 140 pixels. UI thread only.
 class CDownLoadDlg : public QWidget, public MessageReceiver {
   Q_OBJECT
 
@@ -47,7 +59,7 @@ class CDownLoadDlg : public QWidget, public MessageReceiver {
   // Stops a running download; nothing is launched.
   void CancelDownload();
 
-  // The line shown: "VR助手升级中，请稍后...", "升级文件下载完毕", or the failure's.
+  // The line shown: "VR助手升级中，请稍后...", or how the download ended (above).
   const QString& Text() const { return m_strText; }
   bool Done() const { return m_bDone; }
   bool Failed() const { return m_bFailed; }
@@ -59,7 +71,7 @@ class CDownLoadDlg : public QWidget, public MessageReceiver {
   DownLoadCore& Core() { return m_core; }
 
  signals:
-  // "取消升级" after a failed download: the update is over; the main window comes back.
+  // "取消升级" or "关闭": the update is over; the main window comes back.
   void UpdateCancelled();
 
  protected:
@@ -73,8 +85,9 @@ class CDownLoadDlg : public QWidget, public MessageReceiver {
  private:
   void OnButton(int id);
   void OnProgress(int percent);
-  void OnResult(DownloadResult result);
-  void ShowButtons(bool shown);
+  void OnResult(DownloadResult result, const std::string& path);
+  // Shows these buttons and hides the others.
+  void ShowButtons(std::initializer_list<CKbcButton*> shown);
   void SetText(const QString& text);
 
   DownLoadCore m_core;
@@ -83,6 +96,8 @@ class CDownLoadDlg : public QWidget, public MessageReceiver {
   CMyProgressBar* m_pProgress;
   CKbcButton* m_pRetry;
   CKbcButton* m_pCancel;
+  CKbcButton* m_pInstall;
+  CKbcButton* m_pClose;
   QString m_strText;
   bool m_bDone = false;
   bool m_bFailed = false;

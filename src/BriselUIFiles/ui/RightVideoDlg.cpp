@@ -9,6 +9,7 @@
 #include "BriselUIFiles/VideoWndListCore.h"
 #include "BriselUIFiles/ui/CConvertList.h"
 #include "BriselUIFiles/ui/VideoWndList.h"
+#include "ConService/Service.h"
 #include "platform/ShellOpen.h"
 #include "settings/AppSettings.h"
 #include "settings/ProgramValues.h"
@@ -122,11 +123,12 @@ CRightVideoDlg::CRightVideoDlg(SharePageHost* host, QWidget* parent)
   CreateButtons();
 
   const QRect view = ViewRect();
-  m_pSettings = new CSetContentDlg(host->MainWindowTarget(), this);
+  m_pSettings = new CSetContentDlg(host->SettingsHost(), this);
   m_pSettings->setGeometry(view);
   m_pConvertList = new CConvertList(&m_core, this);
   m_pConvertList->setGeometry(view);
-  m_pVideoList = new CVideoWndList(host->GetService(), &m_core, this);
+  Service* service = host->GetService();
+  m_pVideoList = new CVideoWndList(service ? &service->Catalogue() : nullptr, &m_core, this);
   m_pVideoList->setGeometry(view);
   m_pToast = new CMsgBoxDlg(this);
   m_pAddressMenu = new CMenuDlg(MENU_ADDRESSES, Target(), this);

@@ -54,7 +54,7 @@ class CRightVideoDlg : public QWidget,
   static inline const QRect kFolderIcon{350, kHeight - 36, 24, 24};
 
   // `host` (the main window) must outlive the page; its service (may be null) must outlive
-  // the page or its Shutdown.
+  // the page or its Shutdown; its settings host (may be null) must outlive the page.
   CRightVideoDlg(SharePageHost* host, QWidget* parent);
   ~CRightVideoDlg() override;
 

@@ -71,12 +71,12 @@ QString CVideoWndList::FileDialogFolder() {
   return QDir::homePath();
 }
 
-CVideoWndList::CVideoWndList(Service* service, VideoWndListPage* page, QWidget* parent)
+CVideoWndList::CVideoWndList(ShareCatalogue* catalogue, VideoWndListPage* page, QWidget* parent)
     : QWidget(parent), m_pPage(page) {
   setObjectName(QStringLiteral("VideoWndList"));
   setAttribute(Qt::WA_OpaquePaintEvent);
   setAcceptDrops(true);
-  m_pCore = std::make_unique<VideoWndListCore>(service, this, page);
+  m_pCore = std::make_unique<VideoWndListCore>(catalogue, this, page);
 
   m_pScrollBar = new QScrollBar(Qt::Vertical, this);
   m_pScrollBar->setObjectName(QStringLiteral("VideoWndListScrollBar"));

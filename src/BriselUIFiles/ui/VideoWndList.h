@@ -19,7 +19,7 @@ namespace brisel {
 
 class CKbcButton;
 class CVideoWndDlg;
-class Service;
+class ShareCatalogue;
 class VideoWndListCore;
 class VideoWndListPage;
 
@@ -36,9 +36,9 @@ class CVideoWndList : public QWidget, public VideoWndListHost {
   static constexpr int kLineStep = 25;  // pixels per scroll line and per wheel message
 
   // `page` (the share page's core) routes the library's requests and hears the changes made
-  // through the panel and its tiles. The catalogue (`service`, may be null) and `page` must
-  // outlive the panel.
-  CVideoWndList(Service* service, VideoWndListPage* page, QWidget* parent);
+  // through the panel and its tiles. The catalogue (may be null) and `page` must outlive the
+  // panel.
+  CVideoWndList(ShareCatalogue* catalogue, VideoWndListPage* page, QWidget* parent);
   ~CVideoWndList() override;
 
   VideoWndListCore& Core() { return *m_pCore; }

@@ -11,6 +11,7 @@
 #include "app/ui/ShowRequestListener.h"
 #include "platform/SignalWatcher.h"
 #include "platform/SingleInstance.h"
+#include "settings/AppSettings.h"
 
 namespace brisel {
 
@@ -32,7 +33,7 @@ int RunBriselVRClient(int argc, char** argv) {
   if (!std::setlocale(LC_ALL, "C.UTF-8")) std::setlocale(LC_ALL, "");
   std::setlocale(LC_NUMERIC, "C");
 
-  auto dlg = std::make_unique<CBriselVRClientDlg>();
+  auto dlg = std::make_unique<CBriselVRClientDlg>(ProgramSettings());
   std::unique_ptr<QSocketNotifier> notifier;
   if (signalFd >= 0) {
     notifier = std::make_unique<QSocketNotifier>(signalFd, QSocketNotifier::Read);

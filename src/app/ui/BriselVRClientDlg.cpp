@@ -28,8 +28,9 @@ constexpr std::chrono::milliseconds kMonitorWait{1000};
 
 }  // namespace
 
-CBriselVRClientDlg::CBriselVRClientDlg(QWidget* parent)
+CBriselVRClientDlg::CBriselVRClientDlg(AppSettings& settings, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
+      m_core(settings),
       m_pTray(new TrayIcon(Target(), this)),
       m_pVersionCheck(std::make_unique<VersionCheckThread>(Target())) {
   setObjectName("BriselVRClientDlg");
@@ -141,7 +142,7 @@ void CBriselVRClientDlg::SetConverting(bool converting) {
 }
 
 void CBriselVRClientDlg::HandleCloseRequest() {
-  switch (DecideCloseAction(theSettings ? theSettings->m_nExitWndType : 1)) {
+  switch (DecideCloseAction(m_core.Settings().m_nExitWndType)) {
     case CloseAction::HideToTray:
       RunInBackground();
       break;
@@ -155,12 +156,15 @@ void CBriselVRClientDlg::HandleCloseRequest() {
         m_pExitPrompt->activateWindow();
         break;
       }
-      // Asked again at every close; the prompt does not change ExitWndType.
-      CNotifyMsgDlg prompt(this, NOTIFY_EXIT);
+      // Asked again at every close: the prompt changes ExitWndType only when its (hidden)
+      // "不再提示" box is ticked.
+      CNotifyMsgDlg prompt(this, NOTIFY_EXIT, QString(), m_core.Settings().m_nDeleteOrigin);
       m_pExitPrompt = &prompt;
       prompt.exec();
       m_pExitPrompt = nullptr;
       CloseAction answer = ActionForExitPromptResult(prompt.GetNotifyResult());
+      if (prompt.KeepsChoice() && answer != CloseAction::Nothing)
+        m_core.SetExitWndType(answer == CloseAction::HideToTray ? 2 : 3);
       if (answer == CloseAction::HideToTray) RunInBackground();
       if (answer == CloseAction::Quit) QuitSequence();
       break;

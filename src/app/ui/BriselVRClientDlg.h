@@ -7,6 +7,7 @@
 #include "BriselUIFiles/SharePageHost.h"
 #include "app/BriselVRClientCore.h"
 #include "toolkit/MessageReceiver.h"
+#include "toolkit/SettingsPageHost.h"
 #include "toolkit/ShadowSet.h"
 #include "toolkit/WindowDrag.h"
 
@@ -31,14 +32,20 @@ class VersionCheckThread;
 //   WM_TRAY_NOTIFY     a double click on the tray icon toggles the window
 //   WM_CHECK_UPDATE    the version check, then the update download
 // Hiding never strands the window: without a notification area it is minimised instead.
+// The settings are written here, through the core, and nowhere else in the window: the
+// settings page (SettingsPageHost) and the exit prompt tell it what the user chose.
 // UI thread only.
-class CBriselVRClientDlg : public QWidget, public MessageReceiver, public SharePageHost {
+class CBriselVRClientDlg : public QWidget,
+                           public MessageReceiver,
+                           public SharePageHost,
+                           public SettingsPageHost {
   Q_OBJECT
 
  public:
   static constexpr int kWidth = 972, kHeight = 630;
 
-  explicit CBriselVRClientDlg(QWidget* parent = nullptr);
+  // `settings` is the record the start-up loads (ProgramSettings()); it outlives the window.
+  explicit CBriselVRClientDlg(AppSettings& settings, QWidget* parent = nullptr);
   // Shutdown: the pages' threads, the log thread, the service, then the windows.
   ~CBriselVRClientDlg() override;
 
@@ -66,7 +73,13 @@ class CBriselVRClientDlg : public QWidget, public MessageReceiver, public ShareP
   void ShowConvertedBalloon(const std::string& title) override;
   void SetConverting(bool converting) override;
   Service* GetService() override { return m_core.GetService(); }
-  MessageTargetRef MainWindowTarget() override { return Target(); }
+  SettingsPageHost* SettingsHost() override { return this; }
+
+  // SettingsPageHost
+  const AppSettings& CurrentSettings() override { return m_core.Settings(); }
+  void KeepAwakeChosen(bool keepAwake) override { m_core.SetKeepAwake(keepAwake); }
+  void ConvertRatioChosen(int ratio) override { m_core.SetConvertRatio(ratio); }
+  void CheckForUpdate() override { OnCheckUpdate(); }
 
   BriselVRClientCore& Core() { return m_core; }
   bool QuitConfirmed() const { return m_bQuitConfirmed != 0; }

@@ -2,16 +2,26 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFontMetrics>
 #include <QSignalSpy>
 
 #include <set>
 
+#include "BriselAssist/Http/UpdateSignature.h"
+#include "platform/FileSystem.h"
+#include "platform/ShellOpen.h"
+#include "settings/ProgramValues.h"
+#include "support/RecordingTarget.h"
 #include "support/Sandbox.h"
+#include "support/ScriptedHttpServer.h"
+#include "support/TestSigningKey.h"
 #include "support/ui/UiEvents.h"
 #include "toolkit/CKbcButton.h"
 #include "toolkit/CMyProgressBar.h"
+#include "toolkit/SkinPainting.h"
 
 namespace brisel {
 namespace {
@@ -30,6 +40,11 @@ void RunFor(int ms) {
 // The dialog alone, driven by the messages its download thread sends.
 class DownLoadDialog : public ::testing::Test {
  protected:
+  void TearDown() override {
+    ResetUpdatePublicKeyForTesting();
+    SetShellOpenProgramForTesting("");
+    SetDownloadFolder("");
+  }
   void Post(std::uint32_t id, std::intptr_t w, std::intptr_t l = 0) {
     PostTo(dlg_.Target(), Message(id, w, l));
     test::DeliverPosted();
@@ -71,11 +86,109 @@ TEST_F(DownLoadDialog, ProgressWithAndWithoutALength) {
   Post(WM_DOWNLOAD_RESULT, static_cast<int>(DownloadResult::Ok));
   EXPECT_TRUE(dlg_.Done());
   EXPECT_EQ(dlg_.ProgressBar()->GetPos(), 100);
-  EXPECT_EQ(dlg_.Text(), QStringLiteral("升级文件下载完毕"));
+  EXPECT_EQ(dlg_.Text(), QStringLiteral("升级文件已通过验证，已保存至下载文件夹"));
   const int shown = dlg_.ProgressBar()->GetPos();
   RunFor(200);
   EXPECT_EQ(dlg_.ProgressBar()->GetPos(), shown) << "still once done";
   EXPECT_TRUE(test::HasPixelNear(test::Grab(&dlg_), 0xFF6B6B6B, CDownLoadDlg::kTextRect));
+}
+
+// How each ending of the download reads, and what the dialog then offers.
+TEST_F(DownLoadDialog, EachEndingSaysWhatBecameOfTheFile) {
+  using Buttons = std::set<int>;
+  const Buttons kRetryOrCancel{IDC_DOWNLOAD_RETRY, IDC_DOWNLOAD_CANCEL};
+  struct Case {
+    DownloadResult result;
+    std::string path;
+    QString text;
+    Buttons buttons;
+    bool done, failed;
+  } cases[] = {
+      {DownloadResult::Ok,
+       "/d/BriselVR助手.deb",
+       QStringLiteral("升级文件已通过验证，是否立即安装？"),
+       {IDC_DOWNLOAD_INSTALL, IDC_DOWNLOAD_CANCEL},
+       true,
+       false},
+      {DownloadResult::Ok,
+       "/d/BriselVR助手.exe",
+       QStringLiteral("升级文件已通过验证，已保存至下载文件夹"),
+       {IDC_DOWNLOAD_CLOSE},
+       true,
+       false},
+      {DownloadResult::KeptUnverified,
+       "/d/BriselVR助手.exe",
+       QStringLiteral("升级文件未经验证，已保存至下载文件夹"),
+       {IDC_DOWNLOAD_CLOSE},
+       true,
+       false},
+      {DownloadResult::KeptUnverified,
+       "/d/BriselVR助手.deb",
+       QStringLiteral("升级文件未经验证，已保存至下载文件夹"),
+       {IDC_DOWNLOAD_CLOSE},
+       true,
+       false},
+      {DownloadResult::SignatureRejected, "/d/BriselVR助手.exe",
+       QStringLiteral("升级文件未通过验证，已删除"), kRetryOrCancel, false, true},
+      {DownloadResult::HttpStatus, "/d/BriselVR助手.exe", QStringLiteral("升级文件下载失败"),
+       kRetryOrCancel, false, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path + " " + std::to_string(static_cast<int>(c.result)));
+    CDownLoadDlg dlg{{}};
+    dlg.show();
+    PostTo(dlg.Target(), Message(WM_DOWNLOAD_RESULT, static_cast<int>(c.result), 200, c.path));
+    test::DeliverPosted();
+    EXPECT_EQ(dlg.Text(), c.text);
+    Buttons shown;
+    for (int id :
+         {IDC_DOWNLOAD_RETRY, IDC_DOWNLOAD_CANCEL, IDC_DOWNLOAD_INSTALL, IDC_DOWNLOAD_CLOSE})
+      if (dlg.Button(id)->isVisible()) shown.insert(id);
+    EXPECT_EQ(shown, c.buttons);
+    EXPECT_EQ(dlg.Done(), c.done);
+    EXPECT_EQ(dlg.Failed(), c.failed);
+    // The line fits its box: nothing of it is drawn beyond the box's ends.
+    const QFontMetrics metrics(SkinFont(14));
+    EXPECT_LE(metrics.horizontalAdvance(c.text), CDownLoadDlg::kTextRect.width());
+  }
+}
+
+// A verified package from a real download: nothing is opened until the user agrees; then
+// the package goes to the desktop's opener and the main window is asked to close.
+TEST_F(DownLoadDialog, AVerifiedPackageIsInstalledWhenTheUserAgrees) {
+  test::ScriptedHttpServer server;
+  test::TestSigningKey signer;
+  SetUpdatePublicKeyForTesting(signer.PublicKeyHex());
+  SetDownloadFolder(box_.Path("appData/download/"));
+  const std::string opener =
+      box_.WriteFile("opener.sh", "#!/bin/sh\necho \"$1\" >> \"" + box_.Path("opened") + "\"\n");
+  chmod(opener.c_str(), 0755);
+  SetShellOpenProgramForTesting(opener);
+  const std::string package = "!<arch>\ndebian-binary   " + std::string(20000, 'p');
+  server.Script("/BriselVR.deb", test::HttpReply::Answer(200, package));
+  server.Script("/BriselVR.deb.sig", test::HttpReply::Answer(200, signer.Sign(package)));
+
+  auto owner = test::RecordingTarget::Create();
+  {
+    CDownLoadDlg dlg{owner};
+    QSignalSpy cancelled(&dlg, &CDownLoadDlg::UpdateCancelled);
+    dlg.show();
+    dlg.StartDownload(server.Url("BriselVR.deb"));
+    test::RunEventsUntil([&] { return dlg.Done() || dlg.Failed(); });
+    ASSERT_TRUE(dlg.Done()) << dlg.Text().toStdString();
+    EXPECT_EQ(dlg.Text(), QStringLiteral("升级文件已通过验证，是否立即安装？"));
+    EXPECT_FALSE(PathExists(box_.Path("opened")));
+    EXPECT_EQ(owner->Count(), 0u);
+
+    dlg.Button(IDC_DOWNLOAD_INSTALL)->click();
+    const std::string path = box_.Path("appData/download/BriselVR助手.deb");
+    EXPECT_TRUE(test::WaitFor([&] { return box_.ReadFile("opened") == path + "\n"; }));
+    ASSERT_TRUE(owner->WaitForCount(1, std::chrono::seconds(10), WM_SYSCOMMAND));
+    EXPECT_EQ(owner->Messages(WM_SYSCOMMAND).front().wParam, SC_CLOSE);
+    EXPECT_EQ(dlg.Text(), QStringLiteral("升级文件下载完毕"));
+    EXPECT_FALSE(dlg.Button(IDC_DOWNLOAD_INSTALL)->isVisible()) << "asked once";
+    EXPECT_EQ(cancelled.count(), 0);
+  }
 }
 
 TEST_F(DownLoadDialog, AFailureOffersRetryAndCancel) {

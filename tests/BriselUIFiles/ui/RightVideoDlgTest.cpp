@@ -271,7 +271,7 @@ TEST_F(CRightVideoDlgTest, ToastsAndRefusedAdditionsShowTheToastOnTop) {
 TEST_F(CRightVideoDlgTest, ATaskLeftConvertingComesBackInterruptedOnItsVideo) {
   const std::string video = Video("clip.mp4");
   Service service;
-  ASSERT_EQ(service.AddShareRecord(video, SHARE_LIST_ORDINARY), SHARE_ADD_OK);
+  ASSERT_EQ(service.Catalogue().AddShareRecord(video, SHARE_LIST_ORDINARY), SHARE_ADD_OK);
   ASSERT_TRUE(WriteQueueFile(
       QueueFilePath(),
       {{{"clip.mp4", video, "5242880", "", "4000", "1280", "720"}, TASK_CONVERTING}}));

@@ -11,6 +11,8 @@
 #include "BriselUIFiles/ui/SharePage.h"
 #include "app/ui/BriselVRClientDlg.h"
 #include "app/ui/TrayIcon.h"
+#include "platform/FileSystem.h"
+#include "platform/KeepAwake.h"
 #include "settings/AppSettings.h"
 #include "support/Sandbox.h"
 #include "support/ui/RecordingSharePage.h"
@@ -18,6 +20,7 @@
 #include "toolkit/CKbcButton.h"
 #include "toolkit/CLeftMenuDlg.h"
 #include "toolkit/CNotifyMsgDlg.h"
+#include "toolkit/CSetContentDlg.h"
 #include "toolkit/MessageReceiver.h"
 
 namespace brisel {
@@ -28,7 +31,7 @@ class MainWindow : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(LoadSettings(false));
-    dlg_ = std::make_unique<CBriselVRClientDlg>();
+    dlg_ = std::make_unique<CBriselVRClientDlg>(ProgramSettings());
     dlg_->CreatePages();
     dlg_->move(100, 80);
     dlg_->show();
@@ -172,6 +175,65 @@ TEST_F(MainWindow, AskShowsTheExitPromptEveryTime) {
   EXPECT_FALSE(dlg_->isVisible());
   EXPECT_EQ(closed.count(), 1);
   EXPECT_EQ(theSettings->m_nExitWndType, 1) << "the prompt does not change the setting";
+}
+
+// The prompt's hidden "不再提示", ticked: the window stores the answer as the exit behaviour
+// and saves it, and the next close asks nothing. The close button keeps nothing.
+TEST_F(MainWindow, ATickedNoPromptBoxKeepsTheAnswerAsTheExitBehaviour) {
+  struct Case {
+    int button;
+    int exitWndType;  // afterwards
+  } cases[] = {{IDC_NOTIFY_CLOSE, 1}, {IDC_NOTIFY_RUN_HIDDEN, 2}, {IDC_NOTIFY_QUIT, 3}};
+  for (const Case& c : cases) {
+    RemoveFile(box_.Path("config.ini"));
+    ASSERT_TRUE(LoadSettings(false));  // a first start: ask
+    ASSERT_EQ(dlg_->Core().Settings().m_nExitWndType, 1);
+    dlg_->showNormal();
+    EXPECT_TRUE(CloseWithPrompt([&](CNotifyMsgDlg* p) {
+      p->Button(IDC_NOTIFY_NO_PROMPT)->click();  // hidden: no pointer reaches it
+      Press(p, c.button);
+    })) << c.button;
+    EXPECT_EQ(dlg_->Core().Settings().m_nExitWndType, c.exitWndType) << c.button;
+    EXPECT_NE(box_.ReadFile("config.ini").find("ExitWndType=" + std::to_string(c.exitWndType)),
+              std::string::npos)
+        << c.button;
+  }
+  EXPECT_TRUE(dlg_->QuitConfirmed());
+}
+
+// What the user chooses on the settings page reaches config.ini through the window at once;
+// keep-awake is held or released with it.
+TEST_F(MainWindow, SettingsPageChoicesAreStoredAndSavedAtOnce) {
+  KeepAwake::SetInhibitCommandForTesting({"env"});  // a stand-in inhibitor that just waits
+  PostTo(dlg_->Target(), Message(WM_SWITCH_PAGE, PAGE_SETTINGS, 0));
+  test::DeliverPosted();
+  auto* page = Page()->findChild<CSetContentDlg*>();
+  ASSERT_NE(page, nullptr);
+  ASSERT_TRUE(page->isVisible());
+  auto click = [&](int id) { test::Click(page->Button(id), QPoint(5, 5)); };
+  auto config = [&] { return box_.ReadFile("config.ini"); };
+  const AppSettings& settings = dlg_->Core().Settings();
+  ASSERT_EQ(settings.m_nConvertRatio, 1);  // a first start
+  ASSERT_EQ(settings.m_nKeepAwake, 1);
+
+  click(IDC_SET_QUALITY_2K);
+  EXPECT_EQ(settings.m_nConvertRatio, 2);
+  EXPECT_NE(config().find("VideoConvert-Ratio=2"), std::string::npos);
+  RemoveFile(box_.Path("config.ini"));
+  click(IDC_SET_QUALITY_2K);  // already ticked: nothing is saved
+  EXPECT_FALSE(PathExists(box_.Path("config.ini")));
+  click(IDC_SET_QUALITY_1080P);
+  EXPECT_NE(config().find("VideoConvert-Ratio=1"), std::string::npos);
+
+  click(IDC_SET_KEEP_AWAKE);
+  EXPECT_EQ(settings.m_nKeepAwake, 0);
+  EXPECT_NE(config().find("ComSleep-UnSleep=0"), std::string::npos);
+  EXPECT_FALSE(KeepAwake::IsHeld());
+  click(IDC_SET_KEEP_AWAKE);
+  EXPECT_NE(config().find("ComSleep-UnSleep=1"), std::string::npos);
+  EXPECT_TRUE(KeepAwake::IsHeld());
+  KeepAwake::Apply(false);
+  KeepAwake::SetInhibitCommandForTesting({});
 }
 
 TEST_F(MainWindow, EveryCloseRequestRunsTheSameHandling) {

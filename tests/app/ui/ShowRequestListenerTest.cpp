@@ -44,7 +44,7 @@ TEST(SecondCopy, BringsTheRunningCopysWindowBack) {
   EXPECT_FALSE(SingleInstanceLock::AskRunningCopyToShow(path));
   ASSERT_TRUE(WriteFileAtomically(path, "left behind"));
 
-  CBriselVRClientDlg dlg;
+  CBriselVRClientDlg dlg(ProgramSettings());
   ShowRequestListener listener;
   ASSERT_TRUE(listener.Listen(QString::fromStdString(path)));
   QObject::connect(&listener, &ShowRequestListener::ShowRequested, &dlg,

@@ -7,6 +7,7 @@
 
 #include "BriselUIFiles/ui/SharePage.h"
 #include "app/ui/BriselVRClientDlg.h"
+#include "settings/AppSettings.h"
 
 namespace brisel::test {
 
@@ -44,6 +45,7 @@ class RecordingSharePage : public QWidget, public SharePage {
 // The main window with a RecordingSharePage in place of the share page.
 class WindowWithRecordingPage : public CBriselVRClientDlg {
  public:
+  WindowWithRecordingPage() : CBriselVRClientDlg(ProgramSettings()) {}
   RecordingSharePage* Recorder() const { return static_cast<RecordingSharePage*>(Page()); }
 
  protected:
