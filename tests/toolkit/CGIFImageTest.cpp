@@ -47,12 +47,8 @@ TEST(CGIFImage, BadgeModeShowsTheWholeAnimationIn50By16AndAnimates) {
   EXPECT_EQ(qAlpha(picture.pixel(80, 8)), 0);  // nothing beyond 50 x 16
   EXPECT_EQ(qAlpha(picture.pixel(25, 30)), 0);
   const int first = gif.CurrentFrame();
-  EXPECT_TRUE(test::WaitFor(
-      [&] {
-        QCoreApplication::processEvents();
-        return gif.CurrentFrame() != first;
-      },
-      std::chrono::seconds(5)));
+  EXPECT_TRUE(
+      test::RunEventsUntil([&] { return gif.CurrentFrame() != first; }, std::chrono::seconds(5)));
 }
 
 // An idle program must not wake for animations nobody sees: the left menu loads one that
@@ -85,22 +81,14 @@ TEST(CGIFImage, AnimatesOnlyWhileOnTheScreen) {
   QSignalSpy clockFrames(clock.Movie(), &QMovie::frameChanged);
   shownHost.show();
   ASSERT_TRUE(clock.IsAnimating());
-  EXPECT_TRUE(test::WaitFor(
-      [&] {
-        QCoreApplication::processEvents();
-        return clockFrames.count() >= 3;
-      },
-      std::chrono::seconds(5)));
+  EXPECT_TRUE(
+      test::RunEventsUntil([&] { return clockFrames.count() >= 3; }, std::chrono::seconds(5)));
   EXPECT_EQ(hiddenFrames.count(), 0);
 
   host.show();
   EXPECT_TRUE(gif.IsAnimating());
-  EXPECT_TRUE(test::WaitFor(
-      [&] {
-        QCoreApplication::processEvents();
-        return hiddenFrames.count() > 0;
-      },
-      std::chrono::seconds(5)))
+  EXPECT_TRUE(
+      test::RunEventsUntil([&] { return hiddenFrames.count() > 0; }, std::chrono::seconds(5)))
       << "shown again, it turns on";
 }
 
