@@ -33,6 +33,7 @@
 #include "platform/ChildProcess.h"
 #include "platform/ConverterLocator.h"
 #include "platform/FileSystem.h"
+#include "platform/NetworkAdapters.h"
 #include "platform/ProgramFolder.h"
 #include "settings/AppSettings.h"
 #include "toolkit/CKbcButton.h"
@@ -355,6 +356,15 @@ void RenderMainWindowViews() {
     SetProgramFolderOverride("");
     return;
   }
+  // The address box shows a sample LAN address, not the network of the machine that draws
+  // (without one it would say "IP: 网络未连接"); sandboxed, the service is never started on it.
+  SetAdapterSourceForTesting([] {
+    AdapterInfo adapter;
+    adapter.name = "eth0";
+    adapter.hardwareAddress = {0, 0x1a, 0x2b, 0x3c, 0x4d, 0x5e};
+    adapter.ipv4 = {"192.168.1.20"};
+    return std::vector<AdapterInfo>{adapter};
+  });
   {
     CBriselVRClientDlg window(ProgramSettings());
     window.Core().SetSandboxed(true);
@@ -369,6 +379,7 @@ void RenderMainWindowViews() {
     }
     for (auto& [name, view] : Views()) view(scene);
   }
+  SetAdapterSourceForTesting({});
   SetProgramFolderOverride("");
 }
 
